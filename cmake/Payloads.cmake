@@ -1,0 +1,84 @@
+# The payload table: what the executable carries, by id. Windows keeps the
+# payloads as resources of type "TXT"; the native build links them in as a
+# table of byte ranges behind the same lookup.
+
+file(GLOB_RECURSE VARNHOLT_BOOK_FILES CONFIGURE_DEPENDS "${VARNHOLT_PAYLOAD_DIR}/book/*")
+file(GLOB_RECURSE VARNHOLT_DEMO_MANUAL_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/demo/manual/*")
+set(VARNHOLT_GENERATED "${CMAKE_BINARY_DIR}/payloads")
+file(MAKE_DIRECTORY "${VARNHOLT_GENERATED}")
+
+add_custom_command(
+    OUTPUT "${VARNHOLT_GENERATED}/book.zip"
+    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/tools/mkzip.py" "${VARNHOLT_PAYLOAD_DIR}/book"
+            "${VARNHOLT_GENERATED}/book.zip" --prefix book/
+    DEPENDS "${CMAKE_SOURCE_DIR}/tools/mkzip.py" ${VARNHOLT_BOOK_FILES}
+    COMMENT "Packing the manual pages")
+
+set(VARNHOLT_SETTINGS_SOURCE "${VARNHOLT_GENERATED}/settings.cpp")
+add_custom_command(
+    OUTPUT "${VARNHOLT_SETTINGS_SOURCE}"
+    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/tools/gensettings.py"
+            "${VARNHOLT_PAYLOAD_DIR}/settings.txt" "${VARNHOLT_SETTINGS_SOURCE}"
+    DEPENDS "${CMAKE_SOURCE_DIR}/tools/gensettings.py" "${VARNHOLT_PAYLOAD_DIR}/settings.txt"
+    COMMENT "Reading the payload folder's settings")
+
+set(VARNHOLT_MADE_PAYLOADS "${VARNHOLT_GENERATED}/book.zip")
+if(WIN32)
+    add_custom_command(
+        OUTPUT "${VARNHOLT_GENERATED}/icon.ico"
+        COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/tools/mkico.py"
+                "${VARNHOLT_PAYLOAD_DIR}/icon.png" "${VARNHOLT_GENERATED}/icon.ico"
+        DEPENDS "${CMAKE_SOURCE_DIR}/tools/mkico.py" "${VARNHOLT_PAYLOAD_DIR}/icon.png"
+        COMMENT "Making the icon")
+    list(APPEND VARNHOLT_MADE_PAYLOADS "${VARNHOLT_GENERATED}/icon.ico")
+else()
+    enable_language(ASM)
+endif()
+add_custom_target(payloadfiles DEPENDS ${VARNHOLT_MADE_PAYLOADS})
+
+# id=file: one line per payload.
+set(VARNHOLT_PAYLOADS
+    "104=${VARNHOLT_PAYLOAD_DIR}/strings-en.csv"
+    "105=${VARNHOLT_PAYLOAD_DIR}/banner.txt"
+    "106=${VARNHOLT_PAYLOAD_DIR}/strings-zh.csv"
+    "114=${VARNHOLT_GENERATED}/book.zip"
+    "115=${VARNHOLT_PAYLOAD_DIR}/tune.mid")
+
+# Embeds the given "id=file" entries (default: the payload table) into target.
+function(varnholt_embed_payloads target)
+    set(entries ${ARGN})
+    if(NOT entries)
+        set(entries ${VARNHOLT_PAYLOADS})
+    endif()
+    set(files "")
+    set(lines "")
+    foreach(entry IN LISTS entries)
+        string(REGEX MATCH "^([0-9]+)=(.*)$" _ "${entry}")
+        set(id "${CMAKE_MATCH_1}")
+        set(file "${CMAKE_MATCH_2}")
+        list(APPEND files "${file}")
+        if(WIN32)
+            string(APPEND lines "${id} TXT \"${file}\"\n")
+        else()
+            string(APPEND lines ".balign 16\npayload_${id}_begin:\n.incbin \"${file}\"\npayload_${id}_end:\n")
+            string(APPEND table ".quad ${id}, payload_${id}_begin, payload_${id}_end\n")
+        endif()
+    endforeach()
+    if(WIN32)
+        set(VARNHOLT_RC_PAYLOADS "${lines}")
+        set(VARNHOLT_RC_ICON "${VARNHOLT_GENERATED}/icon.ico")
+        set(VARNHOLT_RC_MANIFEST "${CMAKE_SOURCE_DIR}/resources/installer.manifest")
+        set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
+        configure_file("${CMAKE_SOURCE_DIR}/resources/installer.rc.in" "${source}" @ONLY)
+        list(APPEND files "${VARNHOLT_GENERATED}/icon.ico" "${VARNHOLT_RC_MANIFEST}")
+    else()
+        set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}-payloads.S")
+        file(WRITE "${source}.tmp"
+            ".section .rodata\n${lines}.section .data.rel.ro\n.balign 8\n.globl varnholt_payloads\nvarnholt_payloads:\n"
+            "${table}.quad 0, 0, 0\n.section .note.GNU-stack,\"\",@progbits\n")
+        file(COPY_FILE "${source}.tmp" "${source}" ONLY_IF_DIFFERENT)
+    endif()
+    target_sources(${target} PRIVATE "${source}")
+    set_source_files_properties("${source}" PROPERTIES OBJECT_DEPENDS "${files}")
+    add_dependencies(${target} payloadfiles)
+endfunction()

@@ -1,0 +1,28 @@
+// Helpers shared by the unit tests: scratch folders and file contents.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Makes a fresh folder, enters it, and on destruction goes back and removes it.
+class scratchfolder {
+public:
+    scratchfolder();
+    ~scratchfolder();
+    scratchfolder(const scratchfolder&) = delete;
+    scratchfolder& operator=(const scratchfolder&) = delete;
+    const std::filesystem::path& path() const { return folder; }
+
+private:
+    std::filesystem::path previous;
+    std::filesystem::path folder;
+};
+
+std::string readfile(const std::filesystem::path& path);
+void writefile(const std::filesystem::path& path, const std::string& bytes);
+
+// Makes a file or folder refuse deletion (the immutable attribute, which
+// needs root), so tests can show what a locked file does. False when this
+// machine cannot do that; the scratch folder undoes it.
+bool makeundeletable(const std::filesystem::path& path);
+void makedeletable(const std::filesystem::path& path);
