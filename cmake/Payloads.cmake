@@ -34,13 +34,23 @@ if(WIN32)
 else()
     enable_language(ASM)
 endif()
+include(cmake/Archiver.cmake)
+if(WIN32)
+    varnholt_add_archiver(windows "${VARNHOLT_GENERATED}/archiver")
+else()
+    varnholt_add_archiver(native "${VARNHOLT_GENERATED}/archiver")
+endif()
 add_custom_target(payloadfiles DEPENDS ${VARNHOLT_MADE_PAYLOADS})
+add_dependencies(payloadfiles archiver)
 
 # id=file: one line per payload.
 set(VARNHOLT_PAYLOADS
     "104=${VARNHOLT_PAYLOAD_DIR}/strings-en.csv"
     "105=${VARNHOLT_PAYLOAD_DIR}/banner.txt"
     "106=${VARNHOLT_PAYLOAD_DIR}/strings-zh.csv"
+    "111=${VARNHOLT_GENERATED}/archiver/7za.dll"
+    "112=${VARNHOLT_GENERATED}/archiver/7za.exe"
+    "113=${VARNHOLT_GENERATED}/archiver/7zxa.dll"
     "114=${VARNHOLT_GENERATED}/book.zip"
     "115=${VARNHOLT_PAYLOAD_DIR}/tune.mid")
 
