@@ -18,9 +18,6 @@
 #   VARNHOLT_ARCHIVER_LISTS_MAX_AGE_DAYS
 #                                    refresh the private package lists when they are
 #                                    older than this (default 7; 0 = only if missing)
-#   VARNHOLT_ARCHIVER_MIRROR         Debian mirror (default http://deb.debian.org/debian)
-#   VARNHOLT_ARCHIVER_SECURITY_MIRROR (default http://deb.debian.org/debian-security)
-#   VARNHOLT_ARCHIVER_SUITE          Debian release (default bookworm)
 #
 # Cache layout (outside the repository):
 #   <cache>/apt/                       private apt state (sources list, lists, downloads)
@@ -60,9 +57,6 @@ JOBS=${VARNHOLT_ARCHIVER_JOBS:-2}
 [[ "$JOBS" =~ ^[1-9][0-9]*$ ]] || die "VARNHOLT_ARCHIVER_JOBS must be a positive number"
 MAX_AGE_DAYS=${VARNHOLT_ARCHIVER_LISTS_MAX_AGE_DAYS:-7}
 [[ "$MAX_AGE_DAYS" =~ ^[0-9]+$ ]] || die "VARNHOLT_ARCHIVER_LISTS_MAX_AGE_DAYS must be a number"
-MIRROR=${VARNHOLT_ARCHIVER_MIRROR:-http://deb.debian.org/debian}
-SEC_MIRROR=${VARNHOLT_ARCHIVER_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
-SUITE=${VARNHOLT_ARCHIVER_SUITE:-bookworm}
 KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
 
 mkdir -p "$CACHE_ROOT"
@@ -124,7 +118,7 @@ else
 fi
 
 # bundle dir | makefile | upstream output name | our name | extra link flags
-bundle_specs() {
+bundle_list() {
   local exe_out=7za lib_ext=.so
   [[ "$TARGET" == windows ]] && exe_out=7za.exe && lib_ext=.dll
   printf '%s|%s|%s|%s|%s\n' \
@@ -137,7 +131,7 @@ recipe_id() {
   {
     echo "target=$TARGET"
     printf '%s\n' "${COMMON_MAKE_VARS[@]}" "${TARGET_MAKE_VARS[@]}"
-    bundle_specs | sed "s|$HERE/||"
+    bundle_list | sed "s|$HERE/||"
     cat "$HERE/Format7z.makefile.gcc" "$HERE/Format7zExtract.makefile.gcc"
   } | sha256sum | cut -c1-16
 }
@@ -158,14 +152,21 @@ lists_fresh() {
 write_sources_list() {
   mkdir -p "$APT_DIR/lists/partial" "$APT_DIR/cache/archives/partial" \
            "$APT_DIR/sources.list.d" "$APT_DIR/preferences.d"
-  local sb="[signed-by=$KEYRING]"
-  cat > "$APT_DIR/sources.list.tmp" <<EOF
-# private source list of tools/archiver/build-archiver.sh (not the system's)
-deb-src $sb $MIRROR $SUITE main
-deb-src $sb $MIRROR $SUITE-updates main
-deb-src $sb $SEC_MIRROR $SUITE-security main
-EOF
-  mv -f "$APT_DIR/sources.list.tmp" "$APT_DIR/sources.list"
+  # The same archives the system uses, as source entries, in a private list.
+  local f
+  rm -f "$APT_DIR/sources.list.d/"*
+  : > "$APT_DIR/sources.list"
+  if [[ -r /etc/apt/sources.list ]]; then
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list > "$APT_DIR/sources.list"
+  fi
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -r "$f" ]] || continue
+    sed 's/^Types:.*/Types: deb-src/' "$f" > "$APT_DIR/sources.list.d/$(basename "$f")"
+  done
+  for f in /etc/apt/sources.list.d/*.list; do
+    [[ -r "$f" ]] || continue
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >> "$APT_DIR/sources.list"
+  done
 }
 
 APT_LOG=$APT_DIR/apt.log
@@ -173,7 +174,7 @@ refresh_lists() {
   mkdir -p "$APT_DIR"
   [[ -r "$KEYRING" ]] || ensure_packages debian-archive-keyring
   write_sources_list
-  say "refreshing private package lists ($SUITE, $SUITE-updates, $SUITE-security)"
+  say "refreshing private package lists"
   if apt-get "${APT_OPTS[@]}" -q update >"$APT_LOG" 2>&1; then
     touch "$APT_STAMP"
     REFRESHED=1
@@ -323,7 +324,7 @@ build_target() {
     [[ -s "$tmp/obj/$bundle/$produced" ]] || die "$bundle did not produce $produced (see $log)"
     cp "$tmp/obj/$bundle/$produced" "$tmp/out/$name"
     check_file "$tmp/out/$name"
-  done < <(bundle_specs)
+  done < <(bundle_list)
   if [[ "$TARGET" == native ]]; then
     "$tmp/out/7za.exe" i >/dev/null 2>>"$log" || die "the built 7za.exe does not run (see $log)"
   fi
