@@ -41,9 +41,10 @@ int liveresources();
 // Runs one command line through the command interpreter and waits for it.
 int runcommand(const std::string& commandline);
 
-// Sends one multimedia command string; the reply, if any, is returned with
-// at most replycapacity - 1 characters (0: no reply wanted).
-std::u16string sendmci(std::u16string_view command, std::size_t replycapacity);
+// Sends one multimedia command string. Nothing when the device refuses the
+// command; otherwise its reply, cut to at most replycapacity - 1 characters
+// (replycapacity 0: no reply wanted, the answer is empty).
+std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity);
 
 // The folder for temporary files, as the environment names it, unchanged;
 // none when the variable is not set.

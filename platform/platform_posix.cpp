@@ -3,6 +3,8 @@
 // the binary as a table of byte ranges.
 #include "platform/platform.h"
 
+#include "platform/mci_posix.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -53,32 +55,6 @@ std::string terminalcodeset() {
     return codeset;
 }
 
-std::string utf8of(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Converts GBK text to the terminal's encoding; bytes that are not GBK come
 // out as '?', so a stray byte never swallows the rest of the text.
 std::string toterminal(const char* gbk, std::size_t size) {
@@ -107,23 +83,6 @@ std::string toterminal(const char* gbk, std::size_t size) {
     return out;
 }
 
-// A silent stand-in for the multimedia device: it keeps the state that the
-// commands imply, so "status ... mode" answers like a real device would.
-struct silentdevice {
-    std::mutex lock;
-    bool open = false;
-    bool playing = false;
-};
-
-silentdevice& device() {
-    static silentdevice d;
-    return d;
-}
-
-bool startswith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 extern "C" const payloadentry varnholt_payloads[];
@@ -135,7 +94,7 @@ const nativestring::value_type separator = '/';
 void setconsoleicon(int) {}
 
 void setconsoletitle(std::u16string_view title) {
-    writeterminal("\033]0;" + utf8of(title) + "\007");
+    writeterminal("\033]0;" + mci::bytesof(title) + "\007");
 }
 
 void sizeconsole(short columns, short rows) {
@@ -209,25 +168,8 @@ int runcommand(const std::string& commandline) {
     return std::system(commandline.c_str());
 }
 
-std::u16string sendmci(std::u16string_view command, std::size_t replycapacity) {
-    std::string text = utf8of(command);
-    silentdevice& d = device();
-    std::lock_guard<std::mutex> guard(d.lock);
-    std::u16string reply;
-    if (startswith(text, "open ")) {
-        d.open = true;
-    } else if (startswith(text, "play ")) {
-        d.playing = d.open;
-    } else if (startswith(text, "stop ")) {
-        d.playing = false;
-    } else if (startswith(text, "close ")) {
-        d.open = d.playing = false;
-    } else if (startswith(text, "status ") && d.open) {
-        reply = d.playing ? u"playing" : u"stopped";
-    }
-    if (replycapacity == 0) return {};
-    if (reply.size() >= replycapacity) reply.resize(replycapacity - 1);
-    return reply;
+std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity) {
+    return mci::send(command, replycapacity);
 }
 
 std::optional<nativestring> tempfolder() {

@@ -125,15 +125,17 @@ int runcommand(const std::string& commandline) {
     return std::system(commandline.c_str());
 }
 
-std::u16string sendmci(std::u16string_view command, std::size_t replycapacity) {
+std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity) {
     std::wstring text;
     widen(command, text);
     if (replycapacity == 0) {
-        mciSendStringW(text.c_str(), nullptr, 0, nullptr);
-        return {};
+        if (mciSendStringW(text.c_str(), nullptr, 0, nullptr) != 0) return std::nullopt;
+        return std::u16string();
     }
     std::vector<wchar_t> reply(replycapacity, L'\0');
-    mciSendStringW(text.c_str(), reply.data(), static_cast<UINT>(replycapacity), nullptr);
+    if (mciSendStringW(text.c_str(), reply.data(), static_cast<UINT>(replycapacity), nullptr) != 0) {
+        return std::nullopt;
+    }
     reply.back() = L'\0';
     return std::u16string(reply.data(), reply.data() + wcslen(reply.data()));
 }

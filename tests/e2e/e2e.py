@@ -151,7 +151,7 @@ class Runner:
         menu = self.screens.developer_menu() if developer else self.screens.menu()
         return self.screens.dedication() + menu
 
-    def run(self, stdin=b"", developer=False, env=None, timeout=120):
+    def run(self, stdin=b"", developer=False, env=None, timeout=400):
         command = [str(self.game / self.exe.name)]
         if self.wine:
             command = ["wine", self.exe.name]
