@@ -13,7 +13,6 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::filesystem::path assetfile = "Data/sharedassets0.assets";
 const std::filesystem::path csvfile = "zelttest/English.csv";
 
 // The translators' table of these tests and the game's form of it.
@@ -26,21 +25,6 @@ const std::string converted =
     "NumberId,StringId,Text,CharacterId,FabricEventString,FabricFilePath\n"
     "1,ID_UI_START,\xE5\xBC\x80\xE5\xA7\x8B,,,\n"
     "3,ID_DLG_ROSK_001,\"\xE5\x90\x91\xE5\x8C\x97, \"\"go\"\"    \",CAPTAIN_ROSK,,\n";
-
-// A small asset file whose region of the given length holds letters.
-struct asset {
-    std::string bytes;
-    std::size_t start;
-    std::size_t length;
-};
-
-asset makeasset(std::size_t regionlength) {
-    std::string region(regionlength, '\0');
-    for (std::size_t i = 0; i < regionlength; ++i) region[i] = static_cast<char>('a' + i % 26);
-    const std::string head = "UnityFS\x03\x04 head "s;
-    return {head + "English" + "\0"s + "\x10\x20\x30\x40"s + region + "\x05tailbyte" + "French" + "\0\0 more"s,
-            head.size() + 12, regionlength};
-}
 
 std::string locatorlines(const asset& a) {
     std::ostringstream lines;

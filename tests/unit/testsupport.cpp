@@ -59,3 +59,18 @@ bool setimmutable(const std::filesystem::path& path, bool on) {
 bool makeundeletable(const std::filesystem::path& path) { return setimmutable(path, true); }
 
 void makedeletable(const std::filesystem::path& path) { setimmutable(path, false); }
+
+const std::filesystem::path assetfile = "Data/sharedassets0.assets";
+
+asset makeasset(std::size_t regionlength) {
+    using namespace std::string_literals;
+    std::string region(regionlength, '\0');
+    for (std::size_t i = 0; i < regionlength; ++i) region[i] = static_cast<char>('a' + i % 26);
+    const std::string head = "UnityFS\x01\x02 Engl Fren "s;
+    asset a;
+    a.bytes = head + "English" + "\0"s + "\x10\x20\x30\x40"s + region + "\x05tailbyte" + "French" +
+              "\0\0\0\x07more records"s;
+    a.start = head.size() + 12;
+    a.length = regionlength;
+    return a;
+}

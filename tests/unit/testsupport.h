@@ -1,6 +1,7 @@
 // Helpers shared by the unit tests: scratch folders and file contents.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -26,3 +27,14 @@ void writefile(const std::filesystem::path& path, const std::string& bytes);
 // machine cannot do that; the scratch folder undoes it.
 bool makeundeletable(const std::filesystem::path& path);
 void makedeletable(const std::filesystem::path& path);
+
+// A small asset file: a head holding partial copies of the names, the
+// "English" record with a region of the given length holding letters, then
+// the 9 bytes and "French" that end the region, and more records after.
+struct asset {
+    std::string bytes;
+    std::size_t start;
+    std::size_t length;
+};
+asset makeasset(std::size_t regionlength);
+extern const std::filesystem::path assetfile;  // where the installer finds it
