@@ -26,14 +26,6 @@ const std::string converted =
     "1,ID_UI_START,\xE5\xBC\x80\xE5\xA7\x8B,,,\n"
     "3,ID_DLG_ROSK_001,\"\xE5\x90\x91\xE5\x8C\x97, \"\"go\"\"    \",CAPTAIN_ROSK,,\n";
 
-std::string locatorlines(const asset& a) {
-    std::ostringstream lines;
-    lines << "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n"
-          << "找到文本起始点：0x" << std::hex << a.start << "\n"
-          << "找到文本长度：0x" << a.length << "\n";
-    return lines.str();
-}
-
 std::optional<int> install(std::string* printed = nullptr) {
     std::ostringstream out;
     std::optional<int> code;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -73,4 +74,12 @@ asset makeasset(std::size_t regionlength) {
     a.start = head.size() + 12;
     a.length = regionlength;
     return a;
+}
+
+std::string locatorlines(const asset& a) {
+    std::ostringstream lines;
+    lines << "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n"
+          << "找到文本起始点：0x" << std::hex << a.start << "\n"
+          << "找到文本长度：0x" << a.length << "\n";
+    return lines.str();
 }

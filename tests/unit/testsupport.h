@@ -38,3 +38,5 @@ struct asset {
 };
 asset makeasset(std::size_t regionlength);
 extern const std::filesystem::path assetfile;  // where the installer finds it
+// The three lines the locator prints for that asset's region.
+std::string locatorlines(const asset& a);

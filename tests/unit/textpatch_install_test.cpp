@@ -25,14 +25,6 @@ std::string installed(const asset& a, const std::string& table) {
     return bytes;
 }
 
-std::string printedlines(const asset& a) {
-    std::ostringstream lines;
-    lines << "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n"
-          << "找到文本起始点：0x" << std::hex << a.start << "\n"
-          << "找到文本长度：0x" << a.length << "\n";
-    return lines.str();
-}
-
 void putasset(const std::string& bytes) {
     std::filesystem::create_directories("Data");
     writefile(assetfile, bytes);
@@ -76,7 +68,7 @@ TEST(textpatchinstall, writesthetableandzerosthetail) {
         }
         std::string printed;
         ASSERT_EQ(install(r.table, &printed), std::nullopt);
-        EXPECT_EQ(printed, printedlines(a));
+        EXPECT_EQ(printed, locatorlines(a));
         EXPECT_EQ(textfieldstart, a.start);
         EXPECT_EQ(textfieldlength, static_cast<std::int64_t>(a.length));
         EXPECT_TRUE(readfile(assetfile) == installed(a, r.table)) << "the file differs from the expected one";
@@ -94,7 +86,7 @@ TEST(textpatchinstall, packagedtablesinstallandrestore) {
         for (const payloadtype* p : payloads) {
             std::ostringstream out;
             installtext(*p, out);
-            EXPECT_EQ(out.str(), printedlines(a));
+            EXPECT_EQ(out.str(), locatorlines(a));
         }
         return readfile(assetfile);
     };
@@ -119,9 +111,9 @@ TEST(textpatchinstall, refusalsleavethefileasitwas) {
         std::string table;
         std::string printed;
     } rows[] = {
-        {"table one byte longer than the region", fits.bytes, std::string(41, 'Z'), printedlines(fits)},
+        {"table one byte longer than the region", fits.bytes, std::string(41, 'Z'), locatorlines(fits)},
         {"no French after English", nofrench, "table",
-         printedlines(fits).substr(0, printedlines(fits).find("找到文本长度"))},
+         locatorlines(fits).substr(0, locatorlines(fits).find("找到文本长度"))},
         {"French closer than 14 bytes after English", tooclose, "",
          "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n找到文本起始点：0xc\n"},
     };
@@ -161,7 +153,7 @@ TEST(textpatchinstall, readonlyasset) {
     }
     std::string printed;
     EXPECT_EQ(install("table", &printed), 2);
-    EXPECT_EQ(printed, printedlines(a));
+    EXPECT_EQ(printed, locatorlines(a));
     EXPECT_TRUE(readfile(assetfile) == a.bytes);
 }
 
