@@ -1,4 +1,4 @@
-#include "app/consolestream.h"
+#include "app/console_stream.h"
 #include "app/menu.h"
 #include "app/run.h"
 #include "music/music.h"
@@ -8,14 +8,19 @@
 #include <string>
 
 int main() {
-    platform::setconsoleicon(120);
-    platform::setconsoletitle(std::u16string(u"《Varnholt》ZELT简体中文汉化包-") + versiontext16);
+    platform::show_console_icon();
+    platform::set_console_title(std::u16string(u"《Varnholt》ZELT简体中文汉化包-") + app::version_text_wide);
 
-    consolebuf console;
+    app::console_buffer console;
     std::streambuf* previous = std::cout.rdbuf(&console);
-    runhooks io{std::cin,           std::cout,        platform::sleepms,
-                platform::clearscreen, platform::waitkey, bgmloop};
-    int status = runinstaller(io);
+    const music::music_system music_system = music::installer_music_system();
+    const app::run_hooks hooks{std::cin,
+                               std::cout,
+                               platform::pause_for,
+                               platform::clear_console,
+                               platform::wait_for_key,
+                               [&](std::atomic<bool>& playing) { music::play_loop(playing, music_system); }};
+    int status = app::run_installer(hooks);
     std::cout.flush();
     std::cout.rdbuf(previous);
     return status;

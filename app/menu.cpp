@@ -1,40 +1,42 @@
 #include "app/menu.h"
 
 #include "app/settings.h"
-#include "app/state.h"
+#include "core/failure.h"
 #include "payload/payload.h"
 #include "platform/platform.h"
 
+#include <limits>
 #include <vector>
+
+namespace app {
 
 namespace {
 
 // The banner is printed in blocks of 121 bytes, every third one, so the
 // picture drifts one byte per line against its 122-byte lines.
-void printbanner(std::ostream& out, const payloadtype& banner) {
-    for (std::uint32_t i = 0; i < banner.size; ++i) {
-        if ((i / 121) % 3 == 0) out.put(static_cast<char>(banner.data[i]));
+void print_banner(std::ostream& out, std::string_view banner) {
+    for (std::size_t i = 0; i < banner.size(); ++i) {
+        if ((i / 121) % 3 == 0) out.put(banner[i]);
     }
 }
 
-void printcredit(std::ostream& out, const char* role, const std::vector<const char*>& names,
-                 const char* tail = "") {
+void print_credit(std::ostream& out, const char* role, const std::vector<const char*>& names, const char* tail = "") {
     out << "\t\t" << role << "：";
     for (std::size_t i = 0; i < names.size(); ++i) out << (i == 0 ? "" : "、") << names[i];
     out << tail << "\n";
 }
 
-void printnormalscreen(std::ostream& out, const payloadtype& banner) {
-    printbanner(out, banner);
+void print_normal_screen(std::ostream& out, std::string_view banner) {
+    print_banner(out, banner);
     out << std::endl;
-    out << "\n\t\t\t\t《Varnholt》ZELT简体中文汉化包-" << versiontext << "\n\n";
+    out << "\n\t\t\t\t《Varnholt》ZELT简体中文汉化包-" << version_text << "\n\n";
     out << "\t\tZELT《Varnholt》汉化组成员：\n";
-    printcredit(out, "策划", settings.planners, " ");
-    printcredit(out, "翻译", settings.translators);
-    printcredit(out, "校对", settings.proofreaders);
-    printcredit(out, "顾问", settings.advisers);
+    print_credit(out, "策划", settings.planners, " ");
+    print_credit(out, "翻译", settings.translators);
+    print_credit(out, "校对", settings.proofreaders);
+    print_credit(out, "顾问", settings.advisers);
     out << std::endl;
-    out << "\t\t在此感谢" << settings.partnersite << settings.partnergroup << "汉化组的帮助\n";
+    out << "\t\t在此感谢" << settings.partner_site << settings.partner_group << "汉化组的帮助\n";
     out << std::endl;
     out << "\t请将本程序放入游戏根目录（Varnholt文件夹）后运行。\n";
     out << "\t请选择功能：\n"
@@ -45,7 +47,7 @@ void printnormalscreen(std::ostream& out, const payloadtype& banner) {
     out << "\t键入相应的选项编号并回车：";
 }
 
-void printdeveloperscreen(std::ostream& out) {
+void print_developer_screen(std::ostream& out) {
     out << "检测到\"zelttest\"文件夹，安装程序以内部测试模式启动。\n"
            "请确保zelttest文件夹内有以下内容：\n"
            "\t文件 English.csv——从平台处下载的、或是经过自己修改的游戏汉化文件；\n"
@@ -60,13 +62,38 @@ void printdeveloperscreen(std::ostream& out) {
 
 }  // namespace
 
-void showmenu(std::ostream& out) {
-    platform::sizeconsole(123, 40);
-    payloadtype banner;
-    banner.load(payloadid::banner);
-    if (testmode) {
-        printdeveloperscreen(out);
+void show_menu(std::ostream& out, bool developer_mode) {
+    platform::size_console(123, 40);
+    std::optional<std::string_view> banner = payload::bytes_of(payload::payload_id::banner);
+    if (!banner) throw core::failure{core::failure_code::payload_unavailable};
+    if (developer_mode) {
+        print_developer_screen(out);
     } else {
-        printnormalscreen(out, banner);
+        print_normal_screen(out, *banner);
     }
 }
+
+std::optional<installer_function> function_for_key(char key, bool developer_mode) {
+    switch (key) {
+    case '1': return installer_function::install_text;
+    case '2': return developer_mode ? std::nullopt : std::optional(installer_function::restore_text);
+    case '3': return installer_function::install_manual;
+    case '4': return developer_mode ? std::nullopt : std::optional(installer_function::restore_manual);
+    default: return std::nullopt;
+    }
+}
+
+std::optional<installer_function> read_menu_choice(std::istream& in, std::ostream& out, bool developer_mode) {
+    for (bool first = true;; first = false) {
+        in.clear();
+        // Drop what is left of the line that held an invalid key, so input
+        // with one answer per line behaves exactly like typing.
+        if (!first) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        char key;
+        if (!(in >> key)) return std::nullopt;
+        if (std::optional<installer_function> function = function_for_key(key, developer_mode)) return function;
+        out << "\t无效的选项，请重新选择：";
+    }
+}
+
+}  // namespace app

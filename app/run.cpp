@@ -1,150 +1,97 @@
 #include "app/run.h"
 
-#include "app/failure.h"
+#include "app/failure_messages.h"
+#include "app/functions.h"
 #include "app/menu.h"
 #include "app/settings.h"
-#include "app/state.h"
-#include "integrity/gate.h"
-#include "manual/manual.h"
-#include "payload/payload.h"
-#include "textpatch/installtesttext.h"
-#include "textpatch/installtext.h"
+#include "core/failure.h"
 
 #include <filesystem>
-#include <limits>
+#include <optional>
 #include <thread>
 
-bool testmode = false;
+namespace app {
 
-std::string dedicationline() {
-    return std::string(12, '\n') + "\t\t\t谨以此纪念参与汉化的ZELT故人：" + settings.dedicationname +
-           "（" + settings.dedicationalias + "），愿你在星海中安眠。";
+std::string dedication_line() {
+    return std::string(12, '\n') + "\t\t\t谨以此纪念参与汉化的ZELT故人：" + settings.dedication_name + "（" +
+           settings.dedication_alias + "），愿你在星海中安眠。";
 }
 
-bool detecttestmode() {
+bool detect_developer_mode() {
     std::error_code error;
-    auto status = std::filesystem::symlink_status(u"zelttest", error);
+    auto status = std::filesystem::symlink_status("zelttest", error);
     return !error && std::filesystem::exists(status);
-}
-
-bool validkey(char key, bool developer) {
-    switch (key) {
-    case '1': return true;
-    case '2': return !developer;
-    case '3': return true;
-    case '4': return !developer;
-    default: return false;
-    }
-}
-
-std::optional<char> readmenukey(std::istream& in, std::ostream& out, bool developer) {
-    for (bool first = true;; first = false) {
-        in.clear();
-        // Drop what is left of the line that held an invalid key, so input
-        // with one answer per line behaves exactly like typing.
-        if (!first) in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-        char key;
-        if (!(in >> key)) return std::nullopt;
-        if (validkey(key, developer)) return key;
-        out << "\t无效的选项，请重新选择：";
-    }
-}
-
-void runfunction(char key, payloadtype& text, std::istream& in, std::ostream& out) {
-    switch (key) {
-    case '1':
-        if (testmode) {
-            installtesttext("zelttest\\English.csv", out);
-            break;
-        }
-        text.load(payloadid::chinesetable);
-        installtext(text, out);
-        break;
-    case '2':
-        text.load(payloadid::englishtable);
-        installtext(text, out);
-        break;
-    case '3':
-        checkintegrity("TechnicalManual\\package.nw", settings.manualdigest,
-                       "远征手册文件MD5校验失败，这可能是由于游戏版本不同，或是已经安装了汉化包引起的。"
-                       "强行安装可能破环游戏文件，是否继续安装？（Y/N）:",
-                       in, out);
-        installmanual(out);
-        break;
-    case '4':
-        checkintegrity("TechnicalManual\\package.nw.bak", settings.manualdigest,
-                       "远征手册英文备份文件MD5校验失败，这可能是由于游戏版本不同，或是备份文件损坏造成的。"
-                       "强行卸载汉化可能破环游戏文件，是否继续卸载？（Y/N）:",
-                       in, out);
-        restoremanual();
-        break;
-    }
 }
 
 namespace {
 
-void waitforkey(const runhooks& io) {
-    io.out.flush();
-    io.waitkey();
+void wait_for_key(const run_hooks& hooks) {
+    hooks.out.flush();
+    hooks.wait_for_key();
 }
 
-// Steps from developer-mode detection to the end of the chosen function.
-// Returns the exit status; errortype and exittype end here.
-int guardedrun(const runhooks& io) {
+// From developer-mode detection to the end of the chosen function. Returns
+// the exit status; every failure of the installer's own ends here.
+int run_guarded(const run_hooks& hooks) {
     try {
-        testmode = detecttestmode();
-        payloadtype text;
-        showmenu(io.out);
-        std::optional<char> key = readmenukey(io.in, io.out, testmode);
-        if (!key) {
+        const bool developer_mode = detect_developer_mode();
+        show_menu(hooks.out, developer_mode);
+        std::optional<installer_function> function = read_menu_choice(hooks.in, hooks.out, developer_mode);
+        if (!function) {
             // Nobody is left to answer: end without touching anything.
-            io.out << "\n" << std::flush;
+            hooks.out << "\n" << std::flush;
             return 0;
         }
-        runfunction(*key, text, io.in, io.out);
-        io.out << "\n完成！按任意键退出！\n";
-        waitforkey(io);
+        const function_context context{developer_mode, hooks.in, hooks.out};
+        if (run_function(*function, context) == function_outcome::declined) return 0;
+        hooks.out << "\n完成！按任意键退出！\n";
+        wait_for_key(hooks);
         return 0;
-    } catch (const errortype& failure) {
-        io.out << failuremessage(failure.code) << "\n按任意键退出程序……";
-        waitforkey(io);
+    } catch (const core::failure& failure) {
+        hooks.out << failure_message(failure.code) << "\n按任意键退出程序……";
+        wait_for_key(hooks);
         return 1;
-    } catch (const exittype&) {
-        return 0;
+    }
+}
+
+// What an exception outside the installer's own failures says about itself.
+std::string describe_current_exception() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "未知";
     }
 }
 
 }  // namespace
 
-int runinstaller(const runhooks& io) {
-    std::atomic<bool> bgmplaying{true};
+int run_installer(const run_hooks& hooks) {
+    std::atomic<bool> playing{true};
     std::thread worker;
-    auto stopmusic = [&] {
-        bgmplaying = false;
+    auto stop_music = [&] {
+        playing = false;
         if (worker.joinable()) worker.join();
     };
     try {
-        worker = std::thread(io.music, std::ref(bgmplaying));
-        io.out << dedicationline() << std::flush;
-        io.sleep(6500);
-        io.clear();
-        int status = guardedrun(io);
-        stopmusic();
+        worker = std::thread(hooks.play_music, std::ref(playing));
+        hooks.out << dedication_line() << std::flush;
+        hooks.pause(6500);
+        hooks.clear_console();
+        int status = run_guarded(hooks);
+        stop_music();
         return status;
     } catch (...) {
         // A failure outside the installer's own codes: file-system library,
         // threads, memory. Say so, stop the music, fail.
-        std::string what = "未知";
-        try {
-            throw;
-        } catch (const std::exception& e) {
-            what = e.what();
-        } catch (...) {
-        }
-        io.out.clear();
-        io.out << "\n汉化包安装程序发生了意外的错误：" << what << "\n按任意键退出程序……";
-        waitforkey(io);
-        stopmusic();
+        const std::string what = describe_current_exception();
+        hooks.out.clear();
+        hooks.out << "\n汉化包安装程序发生了意外的错误：" << what << "\n按任意键退出程序……";
+        wait_for_key(hooks);
+        stop_music();
         return 1;
     }
 }
+
+}  // namespace app

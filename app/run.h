@@ -1,40 +1,37 @@
-// One run of the installer, from the dedication screen to the exit status.
+// One interactive run of the installer, from the dedication screen to the
+// exit status.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <istream>
-#include <optional>
 #include <ostream>
+#include <string>
 
-struct payloadtype;
+namespace app {
 
 // How a run meets the console and the music. main passes the real ones;
 // tests pass streams and fakes.
-struct runhooks {
+struct run_hooks {
     std::istream& in;
     std::ostream& out;
-    std::function<void(unsigned)> sleep;
-    std::function<void()> clear;
-    std::function<void()> waitkey;
-    std::function<void(std::atomic<bool>&)> music;
+    std::function<void(unsigned milliseconds)> pause;
+    std::function<void()> clear_console;
+    std::function<void()> wait_for_key;
+    std::function<void(std::atomic<bool>& playing)> play_music;
 };
 
 // The dedication line, without a line end after it.
-std::string dedicationline();
+std::string dedication_line();
 
-// True when an entry named "zelttest" of any kind stands in the current folder.
-bool detecttestmode();
+// True when an entry named "zelttest" of any kind stands in the current
+// folder, a dangling link included.
+bool detect_developer_mode();
 
-// Whether a menu byte selects a function in the given mode.
-bool validkey(char key, bool developer);
+// The whole run: the dedication, the start screen, one function chosen at
+// the menu and its ending. Returns the exit status: 0 after a completed
+// function, a refusal at the integrity question or the end of input at the
+// menu; 1 after a failure.
+int run_installer(const run_hooks& hooks);
 
-// Reads menu bytes until a valid one arrives and returns it, answering every
-// invalid one and dropping the rest of its line; nothing at end of input.
-std::optional<char> readmenukey(std::istream& in, std::ostream& out, bool developer);
-
-// Runs the function of a valid key on the current folder.
-void runfunction(char key, payloadtype& text, std::istream& in, std::ostream& out);
-
-// The whole run; returns the exit status.
-int runinstaller(const runhooks& io);
+}  // namespace app

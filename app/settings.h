@@ -5,16 +5,20 @@
 
 #include <vector>
 
-struct payloadsettings {
-    const char* dedicationname;
-    const char* dedicationalias;
+namespace app {
+
+struct payload_settings {
+    const char* dedication_name;
+    const char* dedication_alias;
     std::vector<const char*> planners;
     std::vector<const char*> translators;
     std::vector<const char*> proofreaders;
     std::vector<const char*> advisers;
-    const char* partnersite;
-    const char* partnergroup;
-    const char* manualdigest;
+    const char* partner_site;
+    const char* partner_group;
+    const char* manual_digest;  // MD5 of the untouched English manual archive
 };
 
-extern const payloadsettings settings;
+extern const payload_settings settings;
+
+}  // namespace app

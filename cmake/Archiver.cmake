@@ -18,11 +18,17 @@
 # Cache variable VARNHOLT_ARCHIVER_CACHE (optional): the build cache root; when
 # empty the script's default is used ($VARNHOLT_ARCHIVER_CACHE from the
 # environment, else ~/.cache/varnholt-archiver).
+#
+# Cache variable VARNHOLT_ARCHIVER_DIR (optional): a folder that already holds
+# the three files for the build's target (7za.exe, 7za.dll, 7zxa.dll); they
+# are copied instead of building the archiver, so no source is fetched.
 
 include_guard(GLOBAL)
 
 set(VARNHOLT_ARCHIVER_CACHE "" CACHE PATH
     "Cache root for the built archiver files (empty: script default)")
+set(VARNHOLT_ARCHIVER_DIR "" CACHE PATH
+    "Folder with prebuilt archiver files 7za.exe, 7za.dll and 7zxa.dll (empty: build them)")
 
 function(varnholt_add_archiver KIND OUTDIR)
   if(NOT KIND MATCHES "^(native|windows)$")
@@ -35,21 +41,37 @@ function(varnholt_add_archiver KIND OUTDIR)
   set(_script "${_dir}/build-archiver.sh")
   set(_outputs "${_out}/7za.exe" "${_out}/7za.dll" "${_out}/7zxa.dll")
 
-  set(_env)
-  if(VARNHOLT_ARCHIVER_CACHE)
-    set(_env "${CMAKE_COMMAND}" -E env "VARNHOLT_ARCHIVER_CACHE=${VARNHOLT_ARCHIVER_CACHE}")
+  if(VARNHOLT_ARCHIVER_DIR)
+    set(_given "")
+    foreach(_file 7za.exe 7za.dll 7zxa.dll)
+      if(NOT EXISTS "${VARNHOLT_ARCHIVER_DIR}/${_file}")
+        message(FATAL_ERROR "VARNHOLT_ARCHIVER_DIR: ${VARNHOLT_ARCHIVER_DIR}/${_file} does not exist")
+      endif()
+      list(APPEND _given "${VARNHOLT_ARCHIVER_DIR}/${_file}")
+    endforeach()
+    add_custom_command(
+      OUTPUT ${_outputs}
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${_out}"
+      COMMAND "${CMAKE_COMMAND}" -E copy ${_given} "${_out}"
+      DEPENDS ${_given}
+      COMMENT "Taking the archiver (${KIND}) from ${VARNHOLT_ARCHIVER_DIR}"
+      VERBATIM)
+  else()
+    set(_env)
+    if(VARNHOLT_ARCHIVER_CACHE)
+      set(_env "${CMAKE_COMMAND}" -E env "VARNHOLT_ARCHIVER_CACHE=${VARNHOLT_ARCHIVER_CACHE}")
+    endif()
+    add_custom_command(
+      OUTPUT ${_outputs}
+      COMMAND ${_env} "${VARNHOLT_BASH}" "${_script}" "${KIND}" "${_out}"
+      DEPENDS
+        "${_script}"
+        "${_dir}/Format7z.makefile.gcc"
+        "${_dir}/Format7zExtract.makefile.gcc"
+      COMMENT "Building the archiver (${KIND}) into ${_out}"
+      USES_TERMINAL
+      VERBATIM)
   endif()
-
-  add_custom_command(
-    OUTPUT ${_outputs}
-    COMMAND ${_env} "${VARNHOLT_BASH}" "${_script}" "${KIND}" "${_out}"
-    DEPENDS
-      "${_script}"
-      "${_dir}/Format7z.makefile.gcc"
-      "${_dir}/Format7zExtract.makefile.gcc"
-    COMMENT "Building the archiver (${KIND}) into ${_out}"
-    USES_TERMINAL
-    VERBATIM)
 
   if(NOT TARGET archiver)
     add_custom_target(archiver DEPENDS ${_outputs})

@@ -1,11 +1,46 @@
-# The payload table: what the executable carries, by id. Windows keeps the
-# payloads as resources of type "TXT"; the native build links them in as a
-# table of byte ranges behind the same lookup.
+# The payload table: what the executable carries, by id. The table is
+# written once, in payload/payload_table.txt; from it come the C++ ids, the
+# Windows resource script (payloads as resources of type "TXT") and the
+# native build's linked table of byte ranges behind the same lookup.
 
 file(GLOB_RECURSE VARNHOLT_BOOK_FILES CONFIGURE_DEPENDS "${VARNHOLT_PAYLOAD_DIR}/book/*")
 file(GLOB_RECURSE VARNHOLT_DEMO_MANUAL_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/demo/manual/*")
 set(VARNHOLT_GENERATED "${CMAKE_BINARY_DIR}/payloads")
-file(MAKE_DIRECTORY "${VARNHOLT_GENERATED}")
+set(VARNHOLT_GENERATED_INCLUDE "${CMAKE_BINARY_DIR}/generated")
+file(MAKE_DIRECTORY "${VARNHOLT_GENERATED}" "${VARNHOLT_GENERATED_INCLUDE}/payload")
+
+# Reads the table into VARNHOLT_PAYLOADS ("id=file" entries) and writes the
+# C++ header of the ids.
+function(varnholt_read_payload_table)
+    set(table "${CMAKE_SOURCE_DIR}/payload/payload_table.txt")
+    set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${table}")
+    file(STRINGS "${table}" lines)
+    set(entries "")
+    set(enumerators "")
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^[ \t]*(#|$)")
+            continue()
+        endif()
+        if(NOT line MATCHES "^([0-9]+)[ \t]+([a-z_]+)[ \t]+(.+)$")
+            message(FATAL_ERROR "payload_table.txt: cannot read the line '${line}'")
+        endif()
+        set(id "${CMAKE_MATCH_1}")
+        set(name "${CMAKE_MATCH_2}")
+        set(file "${CMAKE_MATCH_3}")
+        string(REPLACE "{payloads}" "${VARNHOLT_PAYLOAD_DIR}" file "${file}")
+        string(REPLACE "{generated}" "${VARNHOLT_GENERATED}" file "${file}")
+        list(APPEND entries "${id}=${file}")
+        string(APPEND enumerators "    ${name} = ${id},\n")
+    endforeach()
+    set(header "${VARNHOLT_GENERATED_INCLUDE}/payload/payload_ids.h")
+    file(WRITE "${header}.tmp"
+        "// Generated from payload/payload_table.txt by cmake/Payloads.cmake.\n"
+        "#pragma once\n\n#include <cstdint>\n\nnamespace payload {\n\n"
+        "enum class payload_id : std::uint16_t {\n${enumerators}};\n\n}  // namespace payload\n")
+    file(COPY_FILE "${header}.tmp" "${header}" ONLY_IF_DIFFERENT)
+    set(VARNHOLT_PAYLOADS "${entries}" PARENT_SCOPE)
+endfunction()
+varnholt_read_payload_table()
 
 add_custom_command(
     OUTPUT "${VARNHOLT_GENERATED}/book.zip"
@@ -43,17 +78,6 @@ endif()
 add_custom_target(payloadfiles DEPENDS ${VARNHOLT_MADE_PAYLOADS})
 add_dependencies(payloadfiles archiver)
 
-# id=file: one line per payload.
-set(VARNHOLT_PAYLOADS
-    "104=${VARNHOLT_PAYLOAD_DIR}/strings-en.csv"
-    "105=${VARNHOLT_PAYLOAD_DIR}/banner.txt"
-    "106=${VARNHOLT_PAYLOAD_DIR}/strings-zh.csv"
-    "111=${VARNHOLT_GENERATED}/archiver/7za.dll"
-    "112=${VARNHOLT_GENERATED}/archiver/7za.exe"
-    "113=${VARNHOLT_GENERATED}/archiver/7zxa.dll"
-    "114=${VARNHOLT_GENERATED}/book.zip"
-    "115=${VARNHOLT_PAYLOAD_DIR}/tune.mid")
-
 # Embeds the given "id=file" entries (default: the payload table) into target.
 function(varnholt_embed_payloads target)
     set(entries ${ARGN})
@@ -62,6 +86,7 @@ function(varnholt_embed_payloads target)
     endif()
     set(files "")
     set(lines "")
+    set(table "")
     foreach(entry IN LISTS entries)
         string(REGEX MATCH "^([0-9]+)=(.*)$" _ "${entry}")
         set(id "${CMAKE_MATCH_1}")

@@ -2,12 +2,21 @@
 // MD5 with the untouched archive's and let the user decide on a mismatch.
 #pragma once
 
+#include <filesystem>
 #include <istream>
 #include <ostream>
 #include <string>
 
-// Returns when the caller may go on; raises exittype when the user declines
-// (or no answer can come any more), errortype code 2 when the file does not
-// open. Does nothing in developer mode.
-void checkintegrity(std::string path, std::string expected, std::string question,
+namespace integrity {
+
+enum class decision { go_on, declined };
+
+// Digests the file at path and compares the digest text with expected.
+// A match goes on without a word; a mismatch prints question and reads
+// answers from in until one is Y or N (either case). End of input declines:
+// no answer can come any more. Throws core::failure game_file_unavailable
+// when the file does not open.
+decision check_file(const std::filesystem::path& path, const std::string& expected, const std::string& question,
                     std::istream& in, std::ostream& out);
+
+}  // namespace integrity

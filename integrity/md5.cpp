@@ -1,8 +1,8 @@
 #include "integrity/md5.h"
 
-#include "app/failure.h"
-
 #include <cstring>
+
+namespace integrity {
 
 namespace {
 
@@ -39,7 +39,7 @@ inline std::uint32_t i(std::uint32_t x, std::uint32_t y, std::uint32_t z) { retu
 // the previous step, so only fn, the rotation and the last add are on the
 // chain from step to step.
 #define MD5STEP(fn, a, b, c, d, word, s, constant) \
-    a += (word) + std::uint32_t(constant);        \
+    a += (word) + std::uint32_t(constant);         \
     a += fn(b, c, d);                              \
     a = rotl(a, s) + b;
 
@@ -127,85 +127,87 @@ void compress(std::uint32_t state[4], const unsigned char* block) {
 
 #undef MD5STEP
 
-constexpr std::streamsize readpiece = 1024;
+constexpr std::streamsize read_piece = 1024;
 
 }  // namespace
 
-md5digest::md5digest()
-    : state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, count{0, 0}, buffer{}, digest{},
-      finalized(false) {}
+md5_digest::md5_digest()
+    : state_{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, count_{0, 0}, buffer_{}, digest_{}, finalized_(false) {}
 
-void md5digest::update(const unsigned char* bytes, std::uint32_t length) {
-    finalized = false;
-    std::uint32_t index = (count[0] >> 3) & 63;
+void md5_digest::update(const unsigned char* bytes, std::uint32_t length) {
+    finalized_ = false;
+    std::uint32_t index = (count_[0] >> 3) & 63;
 
     std::uint32_t bits = length << 3;
-    count[0] += bits;
-    if (count[0] < bits) ++count[1];
-    count[1] += length >> 29;
+    count_[0] += bits;
+    if (count_[0] < bits) ++count_[1];
+    count_[1] += length >> 29;
 
-    std::uint32_t partlen = 64 - index;
+    std::uint32_t part_length = 64 - index;
     std::uint32_t done = 0;
-    if (length >= partlen) {
-        std::memcpy(buffer + index, bytes, partlen);
-        compress(state, buffer);
-        for (done = partlen; done + 63 < length; done += 64) compress(state, bytes + done);
+    if (length >= part_length) {
+        std::memcpy(buffer_ + index, bytes, part_length);
+        compress(state_, buffer_);
+        for (done = part_length; done + 63 < length; done += 64) compress(state_, bytes + done);
         index = 0;
     }
-    std::memcpy(buffer + index, bytes + done, length - done);
+    std::memcpy(buffer_ + index, bytes + done, length - done);
 }
 
-void md5digest::finalize() {
+void md5_digest::finalize() {
     // Padding goes through update like any other bytes; everything it
     // touches is put back afterwards, so more bytes may follow and a later
     // digest covers the whole message.
-    std::uint32_t savedstate[4], savedcount[2];
-    unsigned char savedbuffer[64];
-    std::memcpy(savedstate, state, sizeof state);
-    std::memcpy(savedcount, count, sizeof count);
-    std::memcpy(savedbuffer, buffer, sizeof buffer);
+    std::uint32_t saved_state[4], saved_count[2];
+    unsigned char saved_buffer[64];
+    std::memcpy(saved_state, state_, sizeof state_);
+    std::memcpy(saved_count, count_, sizeof count_);
+    std::memcpy(saved_buffer, buffer_, sizeof buffer_);
 
     unsigned char length[8];
-    store32(length, count[0]);
-    store32(length + 4, count[1]);
+    store32(length, count_[0]);
+    store32(length + 4, count_[1]);
 
     static const unsigned char padding[64] = {0x80};
-    std::uint32_t index = (count[0] >> 3) & 63;
-    std::uint32_t padlen = index < 56 ? 56 - index : 120 - index;
-    update(padding, padlen);
+    std::uint32_t index = (count_[0] >> 3) & 63;
+    std::uint32_t pad_length = index < 56 ? 56 - index : 120 - index;
+    update(padding, pad_length);
     update(length, 8);
 
-    for (int k = 0; k < 4; ++k) store32(digest + 4 * k, state[k]);
+    for (int k = 0; k < 4; ++k) store32(digest_ + 4 * k, state_[k]);
 
-    std::memcpy(state, savedstate, sizeof state);
-    std::memcpy(count, savedcount, sizeof count);
-    std::memcpy(buffer, savedbuffer, sizeof buffer);
+    std::memcpy(state_, saved_state, sizeof state_);
+    std::memcpy(count_, saved_count, sizeof count_);
+    std::memcpy(buffer_, saved_buffer, sizeof buffer_);
 }
 
-std::string md5digest::hexdigest() {
-    if (!finalized) {
+std::string md5_digest::hex_digest() {
+    if (!finalized_) {
         finalize();
-        finalized = true;
+        finalized_ = true;
     }
-    static const char hexdigits[] = "0123456789ABCDEF";
+    static const char hex_digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(32);
-    for (unsigned char byte : digest) {
-        text += hexdigits[byte >> 4];
-        text += hexdigits[byte & 15];
+    for (unsigned char byte : digest_) {
+        text += hex_digits[byte >> 4];
+        text += hex_digits[byte & 15];
     }
     return text;
 }
 
-void md5digest::updatefromstream(std::ifstream& stream) {
-    if (stream.fail()) throw errortype{2};
-    char piece[readpiece];
+bool md5_digest::update_from_stream(std::ifstream& stream) {
+    if (stream.fail()) return false;
+    char piece[read_piece];
     // A short read, whatever caused it, is the last one.
     while (!stream.eof()) {
-        stream.read(piece, readpiece);
+        stream.read(piece, read_piece);
         std::streamsize got = stream.gcount();
         if (got > 0) update(reinterpret_cast<const unsigned char*>(piece), static_cast<std::uint32_t>(got));
-        if (got < readpiece) break;
+        if (got < read_piece) break;
     }
     stream.close();
+    return true;
 }
+
+}  // namespace integrity

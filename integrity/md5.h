@@ -5,23 +5,30 @@
 #include <fstream>
 #include <string>
 
-class md5digest {
+namespace integrity {
+
+class md5_digest {
 public:
-    md5digest();
+    md5_digest();
     void update(const unsigned char* bytes, std::uint32_t length);
-    // Feeds the rest of a binary input file stream, then closes it; raises
-    // errortype code 2 when the stream is already failed.
-    void updatefromstream(std::ifstream& stream);
-    std::string hexdigest();
+    // Feeds the rest of a binary input file stream, 1024 bytes at a time,
+    // then closes it. False, with nothing fed, when the stream is already
+    // failed (the file did not open).
+    bool update_from_stream(std::ifstream& stream);
+    // The digest of every byte fed so far. It does not end the message:
+    // more bytes may follow, and a later digest covers them all.
+    std::string hex_digest();
 
 private:
     // Writes the digest of the bytes fed so far; state, count and buffer end
     // as they were, so the message may go on.
     void finalize();
 
-    std::uint32_t state[4];
-    std::uint32_t count[2];
-    unsigned char buffer[64];
-    unsigned char digest[16];
-    bool finalized;
+    std::uint32_t state_[4];
+    std::uint32_t count_[2];
+    unsigned char buffer_[64];
+    unsigned char digest_[16];
+    bool finalized_;
 };
+
+}  // namespace integrity

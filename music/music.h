@@ -1,34 +1,42 @@
 // The background tune, looped by a worker thread for as long as the run
-// keeps the flag set.
+// keeps its flag set.
 #pragma once
 
 #include "payload/payload.h"
 #include "platform/platform.h"
 
 #include <atomic>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <string>
-#include <string_view>
 
-// What the worker takes from the system. The installer's worker uses the
-// platform and the payloads; tests hand in devices and tunes of their own.
-struct bgmsystem {
-    std::function<std::optional<std::u16string>(std::u16string_view command, std::size_t replycapacity)> sendmci =
-        platform::sendmci;
-    std::function<std::optional<platform::nativestring>()> tempfolder = platform::tempfolder;
-    std::function<bool(std::uint16_t id, std::filesystem::path path)> extractpayload = ::extractpayload;
-};
-
-// The worker's body: writes the tune into the temporary folder, opens it as
-// the sequencer "bgm" and plays it, starting it again each time it has
-// stopped at its end, until it sees playing false; then stops and closes the
-// device and deletes the file. Without a temporary folder, or without the
-// tune among the payloads, there is no music and it returns at once.
-void bgmloop(std::atomic<bool>& playing);
-void bgmloopwith(std::atomic<bool>& playing, const bgmsystem& system);
+namespace music {
 
 // The tune file's name inside the temporary folder.
-inline constexpr char16_t bgmfilename[] = u"varnholt_chinese_bgm.tmp";
+inline constexpr char tune_file_name[] = "varnholt_chinese_bgm.tmp";
+
+// What the loop takes from the system. The installer's loop uses the
+// platform and the payloads; tests hand in players and tunes of their own.
+struct music_system {
+    std::function<std::unique_ptr<platform::tune_player>()> make_player = platform::make_tune_player;
+    std::function<std::optional<std::filesystem::path>()> temp_folder = platform::temp_folder;
+    // Writes the tune to the file.
+    std::function<payload::write_result(const std::filesystem::path& file)> write_tune;
+};
+
+// The installer's own system: the platform's player and temporary folder,
+// and the tune among the payloads.
+music_system installer_music_system();
+
+// The worker's body: writes the tune into the temporary folder, opens it
+// and plays it, starting it again each time it has played to its end,
+// until it sees playing false; then closes the player and deletes the file.
+// Without a temporary folder, or without the tune among the payloads, there
+// is no music and it returns at once.
+void play_loop(std::atomic<bool>& playing, const music_system& system);
+
+// The tune file in a temporary folder: the folder's name as the environment
+// gives it, a separator and the file name.
+std::filesystem::path tune_file_in(const std::filesystem::path& folder);
+
+}  // namespace music

@@ -1,36 +1,24 @@
 #include "payload/payload.h"
 
-#include "app/failure.h"
 #include "platform/platform.h"
 
 #include <fstream>
 
-void payloadtype::load(std::uint16_t id) {
-    info = platform::findresource(id);
-    if (info == nullptr) throw errortype{1};
-    size = platform::sizeofresource(info);
-    if (size == 0) throw errortype{1};
-    handle = platform::loadresource(info);
-    if (handle == nullptr) throw errortype{1};
-    data = static_cast<const unsigned char*>(platform::lockresource(handle));
-    if (data == nullptr) throw errortype{1};
+namespace payload {
+
+std::optional<std::string_view> bytes_of(payload_id id) {
+    return platform::payload_bytes(static_cast<std::uint16_t>(id));
 }
 
-void payloadtype::release() {
-    if (data == nullptr) return;
-    platform::freeresource(handle);
-    size = 0;
-    handle = nullptr;
-    data = nullptr;
-}
-
-bool extractpayload(std::uint16_t id, std::filesystem::path path) {
-    payloadtype payload;
-    payload.load(id);
+write_result write_file(payload_id id, const std::filesystem::path& path) {
+    std::optional<std::string_view> bytes = bytes_of(id);
+    if (!bytes) return write_result::payload_unavailable;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return false;
-    out.write(reinterpret_cast<const char*>(payload.data), payload.size);
+    if (!out.is_open()) return write_result::file_not_written;
+    out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
     out.close();
     // A full disk or a device error shows only in the write or the close.
-    return !out.fail();
+    return out.fail() ? write_result::file_not_written : write_result::written;
 }
+
+}  // namespace payload

@@ -1,72 +1,87 @@
-// The seam between the installer and the operating system. Everything that
-// differs between Windows and POSIX lives behind these functions; the two
-// implementations are platform_win32.cpp and platform_posix.cpp.
+// The seam between the installer and the operating system, in the
+// installer's own terms. Everything that differs between Windows and POSIX
+// lives behind these declarations; platform_win32.cpp and platform_posix.cpp
+// implement them. Nothing here knows about failure codes: each call answers
+// with a value and the caller decides what a refusal means to the player.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace platform {
 
-using nativestring = std::filesystem::path::string_type;
+// --- The console ------------------------------------------------------------
+// Dressing requests are never checked: a console that refuses one simply
+// keeps its old look.
 
-// Console dressing. Results are never checked: a console that refuses a
-// request simply keeps its old look.
-void setconsoleicon(int iconid);
-void setconsoletitle(std::u16string_view title);
-void sizeconsole(short columns, short rows);
-void clearscreen();  // "cls"
-void waitkey();      // "pause>nul": one key, no echo, no prompt
-void sleepms(unsigned milliseconds);
+// Shows the executable's icon (resource 120) on the console window.
+void show_console_icon();
+void set_console_title(std::u16string_view title);
+void size_console(short columns, short rows);
+void clear_console();
+// Waits for one key press, without echo and without a prompt.
+void wait_for_key();
+void pause_for(unsigned milliseconds);
 
 // The single sink of console text. The bytes are GBK; a console or terminal
 // that expects another encoding gets them converted, anything else (a pipe,
 // a file) gets them unchanged.
-void writeout(const char* gbk, std::size_t size);
+void write_console(const char* gbk, std::size_t size);
 
-// Payload resources of the running executable (type "TXT"). The handles are
-// opaque; a null handle means the step failed.
-void* findresource(std::uint16_t id);
-std::uint32_t sizeofresource(void* info);
-void* loadresource(void* info);
-const void* lockresource(void* handle);
-void freeresource(void* handle);
-// Resources loaded and not yet freed, for leak checks in tests.
-int liveresources();
+// --- Payloads ---------------------------------------------------------------
 
-// Runs one command line through the command interpreter and waits for it.
-int runcommand(const std::string& commandline);
+// The bytes of the payload with this id, where they lie in the running
+// executable; they stay valid until the process ends. Nothing when the
+// payload is missing or empty.
+std::optional<std::string_view> payload_bytes(std::uint16_t id);
 
-// Sends one multimedia command string. Nothing when the device refuses the
-// command; otherwise its reply, cut to at most replycapacity - 1 characters
-// (replycapacity 0: no reply wanted, the answer is empty).
-std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity);
+// --- Game files ---------------------------------------------------------------
 
-// The folder for temporary files, as the environment names it, unchanged;
-// none when the variable is not set.
-std::optional<nativestring> tempfolder();
-extern const nativestring::value_type separator;
-
-}  // namespace platform
-
-namespace platform {
 // A path written the Windows way ("Data\\sharedassets0.assets"), with the
 // separators of this platform.
-std::filesystem::path localpath(std::string_view windowspath);
-}  // namespace platform
-
-namespace platform {
-// The archiver's command lines, run from the game folder where its files
-// were written: unpack book.zip into temp, then add temp's contents to the
-// manual archive, with standard output discarded or shown and standard
-// error appended to zelt.log.
-enum class archiverstep { extract, update, updateshown };
-std::string archivercommand(archiverstep step);
+std::filesystem::path game_path(std::string_view windows_path);
 
 // Lets a written program file be started (POSIX execute permission).
-void allowexecution(const std::filesystem::path& path);
+void allow_execution(const std::filesystem::path& program);
+
+// --- The archiver -------------------------------------------------------------
+// The bundled archiver, started from the game folder where its files were
+// written: unpack book.zip into the folder temp, then add temp's contents to
+// TechnicalManual/package.nw. Standard output is discarded, or shown on the
+// console for update_shown; standard error is appended to zelt.log, which is
+// created when absent.
+enum class archiver_step { extract, update, update_shown };
+
+// Runs the step and waits for it; the archiver's exit status.
+int run_archiver(archiver_step step);
+
+// --- Music --------------------------------------------------------------------
+
+// Plays one MIDI tune. Every call may be refused silently: a player that
+// could not open its tune stays quiet and never reports an end.
+class tune_player {
+public:
+    virtual ~tune_player() = default;
+    // Opens the tune file; false when it cannot be played.
+    virtual bool open(const std::filesystem::path& tune_file) = 0;
+    // Starts the tune from its beginning.
+    virtual void play_from_start() = 0;
+    // True only when the player says for certain that the tune has played to
+    // its end.
+    virtual bool has_ended() = 0;
+    // Stops the tune and lets go of the file.
+    virtual void close() = 0;
+};
+
+// The system's tune player.
+std::unique_ptr<tune_player> make_tune_player();
+
+// The folder for temporary files, as the environment names it, unchanged;
+// nothing when the environment names none.
+std::optional<std::filesystem::path> temp_folder();
+
 }  // namespace platform

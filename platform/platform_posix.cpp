@@ -1,11 +1,9 @@
 // POSIX side of the platform seam: a terminal stands in for the Windows
-// console, /bin/sh for the command interpreter, and payloads are linked into
-// the binary as a table of byte ranges.
+// console, /bin/sh runs the archiver, and the payloads are linked into the
+// binary as a table of byte ranges.
 #include "platform/platform.h"
+#include "platform/tune_player_posix.h"
 
-#include "platform/mci_posix.h"
-
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -15,23 +13,23 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <mutex>
+#include <string>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-struct payloadentry {
+struct payload_entry {
     std::uint64_t id;
     const unsigned char* begin;
     const unsigned char* end;
 };
 
-std::atomic<int> liveloads{0};
+bool is_terminal(int fd) { return ::isatty(fd) == 1; }
 
-bool isterminal(int fd) { return ::isatty(fd) == 1; }
-
-void writeall(int fd, const char* data, std::size_t size) {
+void write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
@@ -41,13 +39,40 @@ void writeall(int fd, const char* data, std::size_t size) {
     }
 }
 
-void writeterminal(std::string_view text) {
-    if (isterminal(STDOUT_FILENO)) writeall(STDOUT_FILENO, text.data(), text.size());
+void write_terminal(std::string_view text) {
+    if (is_terminal(STDOUT_FILENO)) write_all(STDOUT_FILENO, text.data(), text.size());
+}
+
+// UTF-16 as UTF-8, for the terminal's title.
+std::string utf8_of(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 // The terminal's own encoding, read once from the user's locale without
 // leaving that locale in force for the rest of the program.
-std::string terminalcodeset() {
+std::string terminal_codeset() {
     std::string previous = std::setlocale(LC_CTYPE, nullptr);
     std::string codeset = "UTF-8";
     if (std::setlocale(LC_CTYPE, "") != nullptr) codeset = nl_langinfo(CODESET);
@@ -57,10 +82,10 @@ std::string terminalcodeset() {
 
 // Converts GBK text to the terminal's encoding; bytes that are not GBK come
 // out as '?', so a stray byte never swallows the rest of the text.
-std::string toterminal(const char* gbk, std::size_t size) {
+std::string to_terminal(const char* gbk, std::size_t size) {
     static std::mutex lock;
     static iconv_t converter = [] {
-        std::string codeset = terminalcodeset();
+        std::string codeset = terminal_codeset();
         if (codeset == "GBK" || codeset == "GB18030" || codeset == "CP936") return iconv_t(-1);
         return iconv_open(codeset.c_str(), "GBK");
     }();
@@ -68,44 +93,40 @@ std::string toterminal(const char* gbk, std::size_t size) {
     std::lock_guard<std::mutex> guard(lock);
     std::string out(size * 4 + 16, '\0');
     char* in = const_cast<char*>(gbk);
-    std::size_t inleft = size;
+    std::size_t in_left = size;
     char* dest = out.data();
-    std::size_t outleft = out.size();
-    while (inleft > 0) {
-        if (iconv(converter, &in, &inleft, &dest, &outleft) != std::size_t(-1)) break;
-        if (errno == E2BIG || outleft == 0) break;
+    std::size_t out_left = out.size();
+    while (in_left > 0) {
+        if (iconv(converter, &in, &in_left, &dest, &out_left) != std::size_t(-1)) break;
+        if (errno == E2BIG || out_left == 0) break;
         *dest++ = '?';
-        --outleft;
+        --out_left;
         ++in;
-        --inleft;
+        --in_left;
     }
-    out.resize(out.size() - outleft);
+    out.resize(out.size() - out_left);
     return out;
 }
 
 }  // namespace
 
-extern "C" const payloadentry varnholt_payloads[];
+extern "C" const payload_entry varnholt_payloads[];
 
 namespace platform {
 
-const nativestring::value_type separator = '/';
+void show_console_icon() {}
 
-void setconsoleicon(int) {}
+void set_console_title(std::u16string_view title) { write_terminal("\033]0;" + utf8_of(title) + "\007"); }
 
-void setconsoletitle(std::u16string_view title) {
-    writeterminal("\033]0;" + mci::bytesof(title) + "\007");
+void size_console(short columns, short rows) {
+    write_terminal("\033[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t");
 }
 
-void sizeconsole(short columns, short rows) {
-    writeterminal("\033[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t");
-}
+void clear_console() { write_terminal("\033[H\033[2J\033[3J"); }
 
-void clearscreen() { writeterminal("\033[H\033[2J\033[3J"); }
-
-void waitkey() {
+void wait_for_key() {
     std::fflush(stdout);
-    if (!isterminal(STDIN_FILENO)) {
+    if (!is_terminal(STDIN_FILENO)) {
         std::getchar();  // shares the buffer of std::cin
         return;
     }
@@ -117,88 +138,68 @@ void waitkey() {
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     char key;
-    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-    }
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {}
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-void sleepms(unsigned milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void pause_for(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-void writeout(const char* gbk, std::size_t size) {
-    if (isterminal(STDOUT_FILENO)) {
-        std::string text = toterminal(gbk, size);
-        writeall(STDOUT_FILENO, text.data(), text.size());
+void write_console(const char* gbk, std::size_t size) {
+    if (is_terminal(STDOUT_FILENO)) {
+        std::string text = to_terminal(gbk, size);
+        write_all(STDOUT_FILENO, text.data(), text.size());
     } else {
-        writeall(STDOUT_FILENO, gbk, size);
+        write_all(STDOUT_FILENO, gbk, size);
     }
 }
 
-void* findresource(std::uint16_t id) {
-    for (const payloadentry* e = varnholt_payloads; e->id != 0; ++e) {
-        if (e->id == id) return const_cast<payloadentry*>(e);
+std::optional<std::string_view> payload_bytes(std::uint16_t id) {
+    for (const payload_entry* entry = varnholt_payloads; entry->id != 0; ++entry) {
+        if (entry->id != id) continue;
+        if (entry->end == entry->begin) return std::nullopt;
+        return std::string_view(reinterpret_cast<const char*>(entry->begin),
+                                static_cast<std::size_t>(entry->end - entry->begin));
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-std::uint32_t sizeofresource(void* info) {
-    auto* e = static_cast<const payloadentry*>(info);
-    return e == nullptr ? 0 : static_cast<std::uint32_t>(e->end - e->begin);
-}
-
-void* loadresource(void* info) {
-    if (info == nullptr) return nullptr;
-    ++liveloads;
-    return info;
-}
-
-const void* lockresource(void* handle) {
-    return handle == nullptr ? nullptr : static_cast<const payloadentry*>(handle)->begin;
-}
-
-void freeresource(void* handle) {
-    if (handle != nullptr) --liveloads;
-}
-
-int liveresources() { return liveloads; }
-
-int runcommand(const std::string& commandline) {
-    std::fflush(stdout);
-    return std::system(commandline.c_str());
-}
-
-std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity) {
-    return mci::send(command, replycapacity);
-}
-
-std::optional<nativestring> tempfolder() {
-    const char* value = std::getenv("TMPDIR");
-    return nativestring(value != nullptr && *value != '\0' ? value : "/tmp");
-}
-
-}  // namespace platform
-
-std::filesystem::path platform::localpath(std::string_view windowspath) {
-    std::string path(windowspath);
+std::filesystem::path game_path(std::string_view windows_path) {
+    std::string path(windows_path);
     for (char& c : path) {
         if (c == '\\') c = '/';
     }
     return path;
 }
 
-std::string platform::archivercommand(archiverstep step) {
-    switch (step) {
-    case archiverstep::extract: return "./7za.exe x ./book.zip -o./temp -aoa >/dev/null 2>>zelt.log";
-    case archiverstep::update: return "./7za.exe a ./TechnicalManual/package.nw ./temp/* >/dev/null 2>>zelt.log";
-    case archiverstep::updateshown: return "./7za.exe a ./TechnicalManual/package.nw ./temp/* 2>>zelt.log";
-    }
-    return {};
+void allow_execution(const std::filesystem::path& program) {
+    std::error_code ignored;
+    std::filesystem::permissions(
+        program,
+        std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
+        std::filesystem::perm_options::add, ignored);
 }
 
-void platform::allowexecution(const std::filesystem::path& path) {
-    std::error_code error;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec |
-                                           std::filesystem::perms::others_exec,
-                                 std::filesystem::perm_options::add, error);
+int run_archiver(archiver_step step) {
+    const char* command = "";
+    switch (step) {
+    case archiver_step::extract: command = "./7za.exe x ./book.zip -o./temp -aoa >/dev/null 2>>zelt.log"; break;
+    case archiver_step::update:
+        command = "./7za.exe a ./TechnicalManual/package.nw ./temp/* >/dev/null 2>>zelt.log";
+        break;
+    case archiver_step::update_shown: command = "./7za.exe a ./TechnicalManual/package.nw ./temp/* 2>>zelt.log"; break;
+    }
+    std::fflush(stdout);
+    int status = std::system(command);
+    if (status == -1) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
+
+std::unique_ptr<tune_player> make_tune_player() { return make_synthesizer_tune_player({}); }
+
+std::optional<std::filesystem::path> temp_folder() {
+    const char* value = std::getenv("TMPDIR");
+    return std::filesystem::path(value != nullptr && *value != '\0' ? value : "/tmp");
+}
+
+}  // namespace platform

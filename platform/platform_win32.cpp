@@ -3,24 +3,19 @@
 // strings of WINMM.
 #include "platform/platform.h"
 
+// windows.h first: the multimedia header needs its types.
 #include <windows.h>
+
 #include <mmsystem.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
-std::atomic<int> liveloads{0};
-
-const wchar_t* widen(std::u16string_view text, std::wstring& storage) {
-    storage.assign(text.begin(), text.end());
-    return storage.c_str();
-}
-
-void writeall(HANDLE out, const char* data, std::size_t size) {
+void write_all(HANDLE out, const char* data, std::size_t size) {
     while (size > 0) {
         DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
         DWORD written = 0;
@@ -30,55 +25,83 @@ void writeall(HANDLE out, const char* data, std::size_t size) {
     }
 }
 
+// One command string to the multimedia device, without a reply.
+bool send_command(const std::wstring& command) { return mciSendStringW(command.c_str(), nullptr, 0, nullptr) == 0; }
+
+// The tune as a MIDI sequencer of the multimedia device, named "bgm".
+class sequencer_tune_player : public platform::tune_player {
+public:
+    bool open(const std::filesystem::path& tune_file) override {
+        return send_command(L"open \"" + tune_file.wstring() + L"\" type sequencer alias bgm");
+    }
+
+    void play_from_start() override {
+        send_command(L"seek bgm to start");
+        send_command(L"play bgm");
+    }
+
+    // Only a query that worked and answered exactly "stopped" means the tune
+    // has ended; a refused one says nothing.
+    bool has_ended() override {
+        wchar_t reply[128] = {};
+        if (mciSendStringW(L"status bgm mode", reply, 128, nullptr) != 0) return false;
+        reply[127] = L'\0';
+        return std::wstring(reply) == L"stopped";
+    }
+
+    void close() override {
+        send_command(L"stop bgm");
+        send_command(L"close bgm");
+    }
+};
+
 }  // namespace
 
 namespace platform {
 
-const nativestring::value_type separator = L'\\';
-
-void setconsoleicon(int iconid) {
-    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconid));
+void show_console_icon() {
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(120));
     SendMessageW(GetConsoleWindow(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
-void setconsoletitle(std::u16string_view title) {
-    std::wstring text;
-    SetConsoleTitleW(widen(title, text));
+void set_console_title(std::u16string_view title) {
+    std::wstring text(title.begin(), title.end());
+    SetConsoleTitleW(text.c_str());
 }
 
-void sizeconsole(short columns, short rows) {
+void size_console(short columns, short rows) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     SetConsoleScreenBufferSize(out, COORD{columns, rows});
     SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
     SetConsoleWindowInfo(out, TRUE, &window);
 }
 
-void clearscreen() {
+void clear_console() {
     std::fflush(stdout);
     std::system("cls");
 }
 
-void waitkey() {
+void wait_for_key() {
     std::fflush(stdout);
     std::system("pause>nul");
 }
 
-void sleepms(unsigned milliseconds) { Sleep(milliseconds); }
+void pause_for(unsigned milliseconds) { Sleep(milliseconds); }
 
 // On a console the GBK text is shown as wide text, so it reads correctly
 // whatever output code page the console has; redirected output keeps the
 // GBK bytes as they are.
-void writeout(const char* gbk, std::size_t size) {
+void write_console(const char* gbk, std::size_t size) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (size == 0) return;
     if (!GetConsoleMode(out, &mode)) {
-        writeall(out, gbk, size);
+        write_all(out, gbk, size);
         return;
     }
     int count = MultiByteToWideChar(936, 0, gbk, static_cast<int>(size), nullptr, 0);
     if (count <= 0) {
-        writeall(out, gbk, size);
+        write_all(out, gbk, size);
         return;
     }
     std::vector<wchar_t> wide(static_cast<std::size_t>(count));
@@ -93,72 +116,45 @@ void writeout(const char* gbk, std::size_t size) {
     }
 }
 
-void* findresource(std::uint16_t id) {
-    return FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"TXT");
+// The four resource steps. The resources of the running executable stay
+// mapped for as long as it runs, so the bytes need no release.
+std::optional<std::string_view> payload_bytes(std::uint16_t id) {
+    HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"TXT");
+    if (info == nullptr) return std::nullopt;
+    DWORD size = SizeofResource(nullptr, info);
+    if (size == 0) return std::nullopt;
+    HGLOBAL handle = LoadResource(nullptr, info);
+    if (handle == nullptr) return std::nullopt;
+    const void* data = LockResource(handle);
+    if (data == nullptr) return std::nullopt;
+    return std::string_view(static_cast<const char*>(data), size);
 }
 
-std::uint32_t sizeofresource(void* info) {
-    return info == nullptr ? 0 : SizeofResource(nullptr, static_cast<HRSRC>(info));
+std::filesystem::path game_path(std::string_view windows_path) {
+    return std::filesystem::path(std::string(windows_path));
 }
 
-void* loadresource(void* info) {
-    if (info == nullptr) return nullptr;
-    HGLOBAL handle = LoadResource(nullptr, static_cast<HRSRC>(info));
-    if (handle != nullptr) ++liveloads;
-    return handle;
-}
+void allow_execution(const std::filesystem::path&) {}
 
-const void* lockresource(void* handle) {
-    return handle == nullptr ? nullptr : LockResource(static_cast<HGLOBAL>(handle));
-}
-
-void freeresource(void* handle) {
-    if (handle == nullptr) return;
-    FreeResource(static_cast<HGLOBAL>(handle));
-    --liveloads;
-}
-
-int liveresources() { return liveloads; }
-
-int runcommand(const std::string& commandline) {
+int run_archiver(archiver_step step) {
+    const char* command = "";
+    switch (step) {
+    case archiver_step::extract: command = "7za.exe x .\\book.zip -o.\\temp -aoa>nul 2>>zelt.log"; break;
+    case archiver_step::update: command = "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\*>nul 2>>zelt.log"; break;
+    case archiver_step::update_shown:
+        command = "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\* 2>>zelt.log";
+        break;
+    }
     std::fflush(stdout);
-    return std::system(commandline.c_str());
+    return std::system(command);
 }
 
-std::optional<std::u16string> sendmci(std::u16string_view command, std::size_t replycapacity) {
-    std::wstring text;
-    widen(command, text);
-    if (replycapacity == 0) {
-        if (mciSendStringW(text.c_str(), nullptr, 0, nullptr) != 0) return std::nullopt;
-        return std::u16string();
-    }
-    std::vector<wchar_t> reply(replycapacity, L'\0');
-    if (mciSendStringW(text.c_str(), reply.data(), static_cast<UINT>(replycapacity), nullptr) != 0) {
-        return std::nullopt;
-    }
-    reply.back() = L'\0';
-    return std::u16string(reply.data(), reply.data() + wcslen(reply.data()));
-}
+std::unique_ptr<tune_player> make_tune_player() { return std::make_unique<sequencer_tune_player>(); }
 
-std::optional<nativestring> tempfolder() {
+std::optional<std::filesystem::path> temp_folder() {
     const wchar_t* value = _wgetenv(L"temp");
     if (value == nullptr) return std::nullopt;
-    return nativestring(value);
+    return std::filesystem::path(value);
 }
 
 }  // namespace platform
-
-std::filesystem::path platform::localpath(std::string_view windowspath) {
-    return std::filesystem::path(std::string(windowspath));
-}
-
-std::string platform::archivercommand(archiverstep step) {
-    switch (step) {
-    case archiverstep::extract: return "7za.exe x .\\book.zip -o.\\temp -aoa>nul 2>>zelt.log";
-    case archiverstep::update: return "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\*>nul 2>>zelt.log";
-    case archiverstep::updateshown: return "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\* 2>>zelt.log";
-    }
-    return {};
-}
-
-void platform::allowexecution(const std::filesystem::path&) {}

@@ -1,7 +1,5 @@
 #include "textpatch/locator.h"
 
-#include "app/failure.h"
-
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -10,21 +8,20 @@
 #include <emmintrin.h>
 #endif
 
-std::uint64_t textfieldstart = 0;
-std::int64_t textfieldlength = 0;
+namespace textpatch {
 
-blockreader::blockreader(std::istream& in, std::size_t blocksize)
-    : in(in), buffer(blocksize == 0 ? 1 : blocksize), cursor(buffer.data()), end(buffer.data()) {}
+block_reader::block_reader(std::istream& in, std::size_t block_size)
+    : in_(in), buffer_(block_size == 0 ? 1 : block_size), cursor_(buffer_.data()), end_(buffer_.data()) {}
 
-bool blockreader::refill() {
-    base += static_cast<std::uint64_t>(end - buffer.data());
-    cursor = end = buffer.data();
+bool block_reader::refill() {
+    base_ += static_cast<std::uint64_t>(end_ - buffer_.data());
+    cursor_ = end_ = buffer_.data();
     // A large read goes straight from the file into the block; a short one
     // means the end of the stream (or a read error, which counts the same).
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const std::streamsize got = in.gcount();
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    const std::streamsize got = in_.gcount();
     if (got <= 0) return false;
-    end = buffer.data() + got;
+    end_ = buffer_.data() + got;
     return true;
 }
 
@@ -36,8 +33,8 @@ namespace {
 // caller. On random bytes the pair turns up once in 64 KiB, so the scan runs
 // without stopping, where stopping at every first byte (every 256 bytes, one
 // memchr call each) cost more than reading the file.
-inline const unsigned char* findpair(const unsigned char* p, const unsigned char* e, unsigned char first,
-                                     unsigned char second) {
+inline const unsigned char* find_pair(const unsigned char* p, const unsigned char* e, unsigned char first,
+                                      unsigned char second) {
 #if defined(__SSE2__)
     const __m128i f = _mm_set1_epi8(static_cast<char>(first));
     const __m128i s = _mm_set1_epi8(static_cast<char>(second));
@@ -70,7 +67,7 @@ inline const unsigned char* findpair(const unsigned char* p, const unsigned char
 
 }  // namespace
 
-std::vector<std::uint32_t> prefixtable(std::string_view pattern) {
+std::vector<std::uint32_t> prefix_table(std::string_view pattern) {
     const std::size_t n = pattern.size();
     std::vector<std::uint32_t> table(n, 0);
     std::size_t i = 1;
@@ -87,10 +84,10 @@ std::vector<std::uint32_t> prefixtable(std::string_view pattern) {
     return table;
 }
 
-std::uint64_t streamsearch(blockreader& in, std::string_view pattern) {
+std::optional<std::uint64_t> stream_search(block_reader& in, std::string_view pattern) {
     const std::size_t n = pattern.size();
     if (n == 0) return 0;
-    const std::vector<std::uint32_t> table = prefixtable(pattern);
+    const std::vector<std::uint32_t> table = prefix_table(pattern);
     const auto* wanted = reinterpret_cast<const unsigned char*>(pattern.data());
     const std::uint64_t origin = in.position();
     std::size_t j = 0;  // pattern bytes matched so far; carried across blocks
@@ -106,7 +103,7 @@ std::uint64_t streamsearch(blockreader& in, std::string_view pattern) {
                     p = static_cast<const unsigned char*>(std::memchr(p, wanted[0], static_cast<std::size_t>(e - p)));
                     if (p == nullptr) break;
                 } else {
-                    p = findpair(p, e, wanted[0], wanted[1]);
+                    p = find_pair(p, e, wanted[0], wanted[1]);
                 }
             }
             const unsigned char x = *p;
@@ -119,13 +116,13 @@ std::uint64_t streamsearch(blockreader& in, std::string_view pattern) {
             }
         }
         in.consume(in.limit());
-        if (!in.refill()) throw errortype{9};
+        if (!in.refill()) return std::nullopt;
     }
 }
 
 namespace {
 
-std::string hexdigits(std::uint64_t value) {
+std::string hex_digits(std::uint64_t value) {
     char digits[16];
     auto result = std::to_chars(digits, digits + sizeof digits, value, 16);
     return std::string(digits, result.ptr);
@@ -133,21 +130,25 @@ std::string hexdigits(std::uint64_t value) {
 
 }  // namespace
 
-void locatetextfield(std::istream& in, std::ostream& out, std::size_t blocksize) {
+std::optional<text_region> locate_text_region(std::istream& in, std::ostream& out, std::size_t block_size) {
     // The scan of a large file takes a while: show the notice before it.
     out << "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n" << std::flush;
-    blockreader reader(in, blocksize);
+    block_reader reader(in, block_size);
 
     // Layout from the first byte of "English": the name (7), one pad byte,
     // the text's length field (4), then the region; the region ends 9 bytes
     // before the next "French".
-    const std::uint64_t english = streamsearch(reader, "English");
-    textfieldstart = english + 12;
-    out << "找到文本起始点：0x" << hexdigits(textfieldstart) << "\n" << std::flush;
+    const std::optional<std::uint64_t> english = stream_search(reader, "English");
+    if (!english) return std::nullopt;
+    text_region region{*english + 12, 0};
+    out << "找到文本起始点：0x" << hex_digits(region.start) << "\n" << std::flush;
 
     // Counted from the byte after "English": "French" starts at english + 7 + french.
-    const std::uint64_t french = streamsearch(reader, "French");
-    if (french < 14) throw errortype{9};  // no room for the length field and the tail
-    textfieldlength = static_cast<std::int64_t>(french - 14);
-    out << "找到文本长度：0x" << hexdigits(french - 14) << "\n" << std::flush;
+    const std::optional<std::uint64_t> french = stream_search(reader, "French");
+    if (!french || *french < 14) return std::nullopt;  // under 14: no room for the length field and the tail
+    region.length = *french - 14;
+    out << "找到文本长度：0x" << hex_digits(region.length) << "\n" << std::flush;
+    return region;
 }
+
+}  // namespace textpatch

@@ -1,8 +1,5 @@
-#include "app/failure.h"
-#include "app/state.h"
-#include "manual/filesystem.h"
 #include "manual/manual.h"
-#include "testsupport.h"
+#include "test_support.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -11,7 +8,10 @@
 
 namespace {
 
-const fs::path demogame = VARNHOLT_DEMO_GAME;
+namespace fs = std::filesystem;
+using core::failure_code;
+
+const fs::path demo_game = VARNHOLT_DEMO_GAME;
 const std::string messages =
     "开始安装汉化。这可能需要较长的时间，请坐和放宽^_^\n"
     "正在释放汉化所需临时文件...\n"
@@ -21,30 +21,20 @@ const std::string messages =
     "正在清理临时文件...\n";
 
 // A scratch copy of the sample game folder, entered.
-struct gamefolder : scratchfolder {
-    gamefolder() {
-        fs::copy(demogame, path(), fs::copy_options::recursive);
-        original = readfile("TechnicalManual/package.nw");
+struct game_folder : scoped_temp_folder {
+    game_folder() {
+        fs::copy(demo_game, path(), fs::copy_options::recursive);
+        original = read_file("TechnicalManual/package.nw");
     }
     std::string original;
 };
 
-int installcode(std::ostringstream& out) {
-    try {
-        installmanual(out);
-    } catch (const errortype& failure) {
-        return failure.code;
-    }
-    return 0;
+std::optional<failure_code> install(std::ostream& out, bool developer_mode = false) {
+    return failure_of([&] { manual::install({developer_mode}, out); });
 }
 
-int restorecode() {
-    try {
-        restoremanual();
-    } catch (const errortype& failure) {
-        return failure.code;
-    }
-    return 0;
+std::optional<failure_code> restore() {
+    return failure_of([] { manual::restore(); });
 }
 
 std::string run(const std::string& command) {
@@ -58,7 +48,7 @@ std::string run(const std::string& command) {
 }
 
 // Names of the file entries of a ZIP archive.
-std::set<std::string> zipentries(const fs::path& archive) {
+std::set<std::string> zip_entries(const fs::path& archive) {
     std::istringstream listing(run("unzip -Z1 '" + archive.string() + "'"));
     std::set<std::string> names;
     for (std::string line; std::getline(listing, line);) {
@@ -67,7 +57,7 @@ std::set<std::string> zipentries(const fs::path& archive) {
     return names;
 }
 
-std::string zipentry(const fs::path& archive, const std::string& name) {
+std::string zip_entry(const fs::path& archive, const std::string& name) {
     return run("unzip -p '" + archive.string() + "' '" + name + "'");
 }
 
@@ -75,154 +65,145 @@ const char* const temporaries[] = {"7za.dll", "7zxa.dll", "7za.exe", "book.zip",
 
 }  // namespace
 
-TEST(installmanual, firstinstallkeepsabackupandaddseverypage) {
-    gamefolder game;
+TEST(manual_install, first_install_keeps_a_backup_and_adds_every_page) {
+    game_folder game;
     std::ostringstream out;
-    ASSERT_EQ(0, installcode(out));
+    ASSERT_EQ(std::nullopt, install(out));
     EXPECT_EQ(messages, out.str());
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw.bak"));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
     ASSERT_TRUE(fs::exists("zelt.log"));
     EXPECT_EQ(0u, fs::file_size("zelt.log"));
     for (const char* name : temporaries) EXPECT_FALSE(fs::exists(name)) << name;
 
     fs::path pages = VARNHOLT_BOOK_ZIP;
-    std::set<std::string> installed = zipentries("TechnicalManual/package.nw");
-    for (const std::string& page : zipentries(pages)) {
+    std::set<std::string> installed = zip_entries("TechnicalManual/package.nw");
+    for (const std::string& page : zip_entries(pages)) {
         ASSERT_TRUE(installed.count(page)) << page;
-        EXPECT_EQ(zipentry(pages, page), zipentry("TechnicalManual/package.nw", page)) << page;
+        EXPECT_EQ(zip_entry(pages, page), zip_entry("TechnicalManual/package.nw", page)) << page;
     }
-    for (const std::string& entry : zipentries("TechnicalManual/package.nw.bak")) {
+    for (const std::string& entry : zip_entries("TechnicalManual/package.nw.bak")) {
         EXPECT_TRUE(installed.count(entry)) << entry << " was lost";
     }
 }
 
-TEST(installmanual, secondinstallkeepsthefirstbackup) {
-    gamefolder game;
+TEST(manual_install, second_install_keeps_the_first_backup) {
+    game_folder game;
     std::ostringstream out;
-    ASSERT_EQ(0, installcode(out));
-    ASSERT_EQ(0, installcode(out));
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw.bak"));
-    EXPECT_NE(game.original, readfile("TechnicalManual/package.nw"));
+    ASSERT_EQ(std::nullopt, install(out));
+    ASSERT_EQ(std::nullopt, install(out));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
+    EXPECT_NE(game.original, read_file("TechnicalManual/package.nw"));
 }
 
-TEST(installmanual, leftoversofanabortedrunareclearedsilently) {
-    gamefolder game;
-    writefile("7za.exe", "stale");
-    writefile("book.zip", "stale");
-    writefile("zelt.log", "an old error\n");
+TEST(manual_install, leftovers_of_an_aborted_run_are_cleared_silently) {
+    game_folder game;
+    write_file("7za.exe", "stale");
+    write_file("book.zip", "stale");
+    write_file("zelt.log", "an old error\n");
     fs::create_directories("temp/book");
-    writefile("temp/book/old.html", "old");
+    write_file("temp/book/old.html", "old");
     std::ostringstream out;
-    EXPECT_EQ(0, installcode(out));
+    EXPECT_EQ(std::nullopt, install(out));
     EXPECT_EQ(messages, out.str());
     EXPECT_EQ(0u, fs::file_size("zelt.log"));
-    EXPECT_EQ(0u, zipentries("TechnicalManual/package.nw").count("book/old.html"));
+    EXPECT_EQ(0u, zip_entries("TechnicalManual/package.nw").count("book/old.html"));
 }
 
-TEST(installmanual, emptyleftovertempfailsonceandisgone) {
-    gamefolder game;
+TEST(manual_install, empty_leftover_temp_fails_once_and_is_gone) {
+    game_folder game;
     fs::create_directory("temp");
     std::ostringstream out;
-    EXPECT_EQ(6, installcode(out));
+    EXPECT_EQ(failure_code::delete_failed, install(out));
     EXPECT_EQ("", out.str());
     EXPECT_FALSE(fs::exists("temp"));
-    EXPECT_EQ(0, installcode(out));
+    EXPECT_EQ(std::nullopt, install(out));
 }
 
-TEST(installmanual, leftoverthatcannotbedeletedstopsbeforeanymessage) {
-    gamefolder game;
-    writefile("7za.exe", "running");
-    if (!makeundeletable("7za.exe")) GTEST_SKIP() << "cannot lock a file here";
+TEST(manual_install, leftover_that_cannot_be_deleted_stops_before_any_message) {
+    game_folder game;
+    write_file("7za.exe", "running");
+    if (!lock_entry("7za.exe")) GTEST_SKIP() << "cannot lock a file here";
     std::ostringstream out;
-    EXPECT_EQ(6, installcode(out));
+    EXPECT_EQ(failure_code::delete_failed, install(out));
     EXPECT_EQ("", out.str());
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
 }
 
-TEST(installmanual, pagearchivethatisnotanarchiveendsinthecleanup) {
-    gamefolder game;
+TEST(manual_install, page_archive_that_is_not_an_archive_ends_in_the_clean_up) {
+    game_folder game;
     fs::create_directory("zelttest");
-    writefile("zelttest/book.zip", "this is not a zip archive");
-    testmode = true;
+    write_file("zelttest/book.zip", "this is not a zip archive");
     std::ostringstream out;
-    int code = installcode(out);
-    testmode = false;
     // Nothing was extracted, so the clean-up finds no file in temp.
-    EXPECT_EQ(6, code);
+    EXPECT_EQ(failure_code::delete_failed, install(out, true));
     EXPECT_NE(0u, fs::file_size("zelt.log"));
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
 }
 
-TEST(installmanual, developerarchiveisinstalledwithoutapayload) {
-    gamefolder game;
+TEST(manual_install, developer_archive_is_installed_without_a_payload) {
+    game_folder game;
     fs::create_directory("zelttest");
     fs::copy_file(VARNHOLT_BOOK_ZIP, "zelttest/book.zip");
-    testmode = true;
     std::ostringstream out;
-    int code = installcode(out);
-    testmode = false;
-    EXPECT_EQ(0, code);
+    EXPECT_EQ(std::nullopt, install(out, true));
     EXPECT_TRUE(fs::exists("zelttest/book.zip"));
-    EXPECT_EQ(zipentry(VARNHOLT_BOOK_ZIP, "book/index.html"),
-              zipentry("TechnicalManual/package.nw", "book/index.html"));
+    EXPECT_EQ(zip_entry(VARNHOLT_BOOK_ZIP, "book/index.html"),
+              zip_entry("TechnicalManual/package.nw", "book/index.html"));
 }
 
-TEST(installmanual, missingdeveloperarchiveiscode3) {
-    gamefolder game;
+TEST(manual_install, missing_developer_archive_is_a_copy_failure) {
+    game_folder game;
     fs::create_directory("zelttest");
-    testmode = true;
     std::ostringstream out;
-    int code = installcode(out);
-    testmode = false;
-    EXPECT_EQ(3, code);
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+    EXPECT_EQ(failure_code::copy_failed, install(out, true));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
 }
 
-TEST(installmanual, backupfailureleavesthearchiveuntouched) {
-    gamefolder game;
-    if (!makeundeletable("TechnicalManual")) GTEST_SKIP() << "cannot lock a folder here";
+TEST(manual_install, backup_failure_leaves_the_archive_untouched) {
+    game_folder game;
+    if (!lock_entry("TechnicalManual")) GTEST_SKIP() << "cannot lock a folder here";
     std::ostringstream out;
-    EXPECT_EQ(3, installcode(out));
-    makedeletable("TechnicalManual");
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+    EXPECT_EQ(failure_code::copy_failed, install(out));
+    unlock_entry("TechnicalManual");
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
     EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
     EXPECT_EQ(messages.substr(0, messages.find("正在安装")), out.str());
 }
 
-TEST(restoremanual, bringsthebackupbackandinstallmakesafreshone) {
-    gamefolder game;
+TEST(manual_restore, brings_the_backup_back_and_install_makes_a_fresh_one) {
+    game_folder game;
     std::ostringstream out;
-    ASSERT_EQ(0, installcode(out));
-    EXPECT_EQ(0, restorecode());
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+    ASSERT_EQ(std::nullopt, install(out));
+    EXPECT_EQ(std::nullopt, restore());
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
     EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
     EXPECT_FALSE(fs::exists("zelt.log"));
-    ASSERT_EQ(0, installcode(out));
-    EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw.bak"));
+    ASSERT_EQ(std::nullopt, install(out));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
 }
 
-TEST(restoremanual, eachmissingpieceendswithitscode) {
+TEST(manual_restore, each_missing_piece_ends_with_its_code) {
     {
-        gamefolder game;  // never installed: no log
-        writefile("TechnicalManual/package.nw.bak", game.original);
-        EXPECT_EQ(6, restorecode());
-        EXPECT_EQ(game.original, readfile("TechnicalManual/package.nw"));
+        game_folder game;  // never installed: no log
+        write_file("TechnicalManual/package.nw.bak", game.original);
+        EXPECT_EQ(failure_code::delete_failed, restore());
+        EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
         EXPECT_TRUE(fs::exists("TechnicalManual/package.nw.bak"));
     }
     {
-        gamefolder game;  // the archive itself is gone
-        writefile("zelt.log", "");
-        writefile("TechnicalManual/package.nw.bak", game.original);
+        game_folder game;  // the archive itself is gone
+        write_file("zelt.log", "");
+        write_file("TechnicalManual/package.nw.bak", game.original);
         fs::remove("TechnicalManual/package.nw");
-        EXPECT_EQ(6, restorecode());
+        EXPECT_EQ(failure_code::delete_failed, restore());
         EXPECT_FALSE(fs::exists("zelt.log"));
         EXPECT_TRUE(fs::exists("TechnicalManual/package.nw.bak"));
-        EXPECT_EQ(6, restorecode());  // the log is gone now
+        EXPECT_EQ(failure_code::delete_failed, restore());  // the log is gone now
     }
     {
-        gamefolder game;  // no backup to rename
-        writefile("zelt.log", "");
-        EXPECT_EQ(8, restorecode());
+        game_folder game;  // no backup to rename
+        write_file("zelt.log", "");
+        EXPECT_EQ(failure_code::rename_failed, restore());
         EXPECT_FALSE(fs::exists("zelt.log"));
         EXPECT_FALSE(fs::exists("TechnicalManual/package.nw"));
     }

@@ -1,110 +1,72 @@
-#include "app/failure.h"
 #include "payload/payload.h"
-#include "platform/platform.h"
-#include "testsupport.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// The unit test binary carries the real payload table plus an empty entry.
-constexpr std::uint16_t emptypayload = 901;
-constexpr std::uint16_t missingpayload = 999;
+using payload::payload_id;
+using payload::write_result;
 
-int loadcode(std::uint16_t id) {
-    try {
-        payloadtype record;
-        record.load(id);
-    } catch (const errortype& failure) {
-        return failure.code;
-    }
-    return 0;
-}
+// The unit test binary carries the real payload table plus an empty entry.
+constexpr auto empty_payload = static_cast<payload_id>(901);
+constexpr auto missing_payload = static_cast<payload_id>(999);
 
 }  // namespace
 
-TEST(payload, loadholdsthepayloadinplace) {
-    std::string english = readfile(VARNHOLT_PAYLOAD_DIR "/strings-en.csv");
-    payloadtype record;
-    record.load(payloadid::englishtable);
-    EXPECT_NE(nullptr, record.info);
-    EXPECT_NE(nullptr, record.handle);
-    ASSERT_NE(nullptr, record.data);
-    ASSERT_EQ(english.size(), record.size);
-    EXPECT_EQ(english, std::string(reinterpret_cast<const char*>(record.data), record.size));
+TEST(payload, bytes_are_the_payload_where_it_lies) {
+    const std::string english = read_file(VARNHOLT_PAYLOAD_DIR "/strings-en.csv");
+    std::optional<std::string_view> bytes = payload::bytes_of(payload_id::english_table);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(english, *bytes);
+    EXPECT_EQ(bytes->data(), payload::bytes_of(payload_id::english_table)->data()) << "never copied";
 }
 
-TEST(payload, missingoremptypayloadraisescode1) {
-    EXPECT_EQ(1, loadcode(missingpayload));
-    EXPECT_EQ(1, loadcode(emptypayload));
-    EXPECT_EQ(0, loadcode(payloadid::banner));
+TEST(payload, missing_or_empty_payload_is_unavailable) {
+    EXPECT_FALSE(payload::bytes_of(missing_payload));
+    EXPECT_FALSE(payload::bytes_of(empty_payload));
+    EXPECT_TRUE(payload::bytes_of(payload_id::banner));
 }
 
-TEST(payload, failedloadkeepswhatitfoundandreleasesnothing) {
-    int live = platform::liveresources();
-    payloadtype record;
-    EXPECT_THROW(record.load(emptypayload), errortype);
-    EXPECT_NE(nullptr, record.info);
-    EXPECT_EQ(0u, record.size);
-    EXPECT_EQ(nullptr, record.data);
-    record.release();
-    EXPECT_EQ(live, platform::liveresources());
+TEST(payload_write_file, writes_the_payload_byte_for_byte) {
+    scoped_temp_folder folder;
+    ASSERT_EQ(write_result::written, payload::write_file(payload_id::english_table, "strings.csv"));
+    EXPECT_EQ(read_file(VARNHOLT_PAYLOAD_DIR "/strings-en.csv"), read_file("strings.csv"))
+        << "CR LF and trailing zeros intact";
+    ASSERT_EQ(write_result::written, payload::write_file(payload_id::page_archive, "book.zip"));
+    EXPECT_EQ(read_file(VARNHOLT_BOOK_ZIP), read_file("book.zip"));
 }
 
-TEST(payload, releasefreesexactlyonce) {
-    int live = platform::liveresources();
-    {
-        payloadtype record;
-        record.load(payloadid::chinesetable);
-        EXPECT_EQ(live + 1, platform::liveresources());
-        record.release();
-        EXPECT_EQ(live, platform::liveresources());
-        EXPECT_EQ(nullptr, record.data);
-        EXPECT_EQ(0u, record.size);
-        EXPECT_EQ(nullptr, record.handle);
-        record.release();
-        EXPECT_EQ(live, platform::liveresources());
-    }  // the destructor finds nothing left to free
-    EXPECT_EQ(live, platform::liveresources());
+TEST(payload_write_file, replaces_an_existing_file) {
+    scoped_temp_folder folder;
+    write_file("banner.txt", std::string(100000, 'x'));
+    ASSERT_EQ(write_result::written, payload::write_file(payload_id::banner, "banner.txt"));
+    EXPECT_EQ(read_file(VARNHOLT_PAYLOAD_DIR "/banner.txt"), read_file("banner.txt"));
 }
 
-TEST(extractpayload, writesthepayloadbyteforbyte) {
-    scratchfolder scratch;
-    std::string english = readfile(VARNHOLT_PAYLOAD_DIR "/strings-en.csv");
-    ASSERT_TRUE(extractpayload(payloadid::englishtable, u"strings.csv"));
-    EXPECT_EQ(english, readfile("strings.csv"));  // CR LF and trailing zeros intact
-    ASSERT_TRUE(extractpayload(payloadid::pagearchive, "book.zip"));
-    EXPECT_EQ(readfile(VARNHOLT_BOOK_ZIP), readfile("book.zip"));
-}
-
-TEST(extractpayload, replacesanexistingfile) {
-    scratchfolder scratch;
-    writefile("banner.txt", std::string(100000, 'x'));
-    ASSERT_TRUE(extractpayload(payloadid::banner, "banner.txt"));
-    EXPECT_EQ(readfile(VARNHOLT_PAYLOAD_DIR "/banner.txt"), readfile("banner.txt"));
-}
-
-TEST(extractpayload, missingpayloadraisesbeforecreatinganything) {
-    scratchfolder scratch;
-    int live = platform::liveresources();
-    EXPECT_THROW(extractpayload(missingpayload, "out.bin"), errortype);
-    EXPECT_THROW(extractpayload(emptypayload, "out.bin"), errortype);
+TEST(payload_write_file, unavailable_payload_creates_nothing) {
+    scoped_temp_folder folder;
+    EXPECT_EQ(write_result::payload_unavailable, payload::write_file(missing_payload, "out.bin"));
+    EXPECT_EQ(write_result::payload_unavailable, payload::write_file(empty_payload, "out.bin"));
     EXPECT_FALSE(std::filesystem::exists("out.bin"));
-    EXPECT_EQ(live, platform::liveresources());
 }
 
-TEST(extractpayload, unopenabletargetgivesfalse) {
-    scratchfolder scratch;
-    int live = platform::liveresources();
-    EXPECT_FALSE(extractpayload(payloadid::banner, "nofolder/banner.txt"));
+TEST(payload_write_file, file_that_cannot_be_written) {
+    scoped_temp_folder folder;
     std::filesystem::create_directory("folder");
-    EXPECT_FALSE(extractpayload(payloadid::banner, "folder"));
-    EXPECT_FALSE(std::filesystem::exists("nofolder"));
-    EXPECT_EQ(live, platform::liveresources());
-}
-
-TEST(extractpayload, failedwriteisnotsuccess) {
-    // /dev/full opens fine and refuses every byte, like a full disk.
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    EXPECT_FALSE(extractpayload(payloadid::englishtable, "/dev/full"));
+    struct row {
+        const char* what;
+        std::filesystem::path path;
+    } rows[] = {
+        {"inside a folder that does not exist", "no folder/banner.txt"},
+        {"a folder of that name", "folder"},
+        // /dev/full opens fine and refuses every byte, like a full disk.
+        {"a full disk", "/dev/full"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.path == "/dev/full" && !std::filesystem::exists(r.path)) continue;
+        EXPECT_EQ(write_result::file_not_written, payload::write_file(payload_id::english_table, r.path));
+    }
+    EXPECT_FALSE(std::filesystem::exists("no folder"));
 }

@@ -1,18 +1,20 @@
-#include "app/consolestream.h"
+#include "app/console_stream.h"
 
 #include "platform/platform.h"
 
 #include <cstring>
 
-consolebuf::consolebuf() { setp(buffer, buffer + sizeof buffer); }
+namespace app {
 
-consolebuf::~consolebuf() {
+console_buffer::console_buffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+
+console_buffer::~console_buffer() {
     drain();
     // A lead byte without its trail byte is still the program's output.
-    platform::writeout(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    platform::write_console(pbase(), static_cast<std::size_t>(pptr() - pbase()));
 }
 
-consolebuf::int_type consolebuf::overflow(int_type c) {
+console_buffer::int_type console_buffer::overflow(int_type c) {
     drain();
     if (c != traits_type::eof()) {
         *pptr() = traits_type::to_char_type(c);
@@ -21,7 +23,7 @@ consolebuf::int_type consolebuf::overflow(int_type c) {
     return traits_type::not_eof(c);
 }
 
-int consolebuf::sync() {
+int console_buffer::sync() {
     drain();
     return 0;
 }
@@ -29,17 +31,19 @@ int consolebuf::sync() {
 // Writes the buffered bytes, holding back a final GBK lead byte whose trail
 // byte has not arrived yet, so a console converting the text never sees half
 // a character.
-void consolebuf::drain() {
+void console_buffer::drain() {
     std::size_t size = static_cast<std::size_t>(pptr() - pbase());
     std::size_t whole = 0;
     while (whole < size) {
-        auto byte = static_cast<unsigned char>(buffer[whole]);
+        auto byte = static_cast<unsigned char>(buffer_[whole]);
         std::size_t width = (byte >= 0x81 && byte <= 0xFE) ? 2 : 1;
         if (whole + width > size) break;
         whole += width;
     }
-    platform::writeout(buffer, whole);
-    std::memmove(buffer, buffer + whole, size - whole);
-    setp(buffer, buffer + sizeof buffer);
+    platform::write_console(buffer_, whole);
+    std::memmove(buffer_, buffer_ + whole, size - whole);
+    setp(buffer_, buffer_ + sizeof buffer_);
     pbump(static_cast<int>(size - whole));
 }
+
+}  // namespace app

@@ -1,13 +1,15 @@
 // The one writer of console text: a stream buffer that hands everything to
-// platform::writeout in whole GBK characters.
+// platform::write_console in whole GBK characters.
 #pragma once
 
 #include <streambuf>
 
-class consolebuf : public std::streambuf {
+namespace app {
+
+class console_buffer : public std::streambuf {
 public:
-    consolebuf();
-    ~consolebuf() override;
+    console_buffer();
+    ~console_buffer() override;
 
 protected:
     int_type overflow(int_type c) override;
@@ -15,5 +17,7 @@ protected:
 
 private:
     void drain();
-    char buffer[4096];
+    char buffer_[4096];
 };
+
+}  // namespace app

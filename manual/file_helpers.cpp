@@ -1,13 +1,15 @@
-#include "manual/filesystem.h"
+#include "manual/file_helpers.h"
 
-namespace files {
+namespace manual {
 
-bool exists(const fs::path& path) {
+namespace fs = std::filesystem;
+
+bool entry_exists(const fs::path& path) {
     std::error_code error;
     return fs::exists(fs::symlink_status(path, error));
 }
 
-bool remove(const fs::path& path) {
+bool delete_file(const fs::path& path) {
     std::error_code error;
     auto status = fs::symlink_status(path, error);
     // The library would take an empty folder too; a file deletion must not.
@@ -17,19 +19,19 @@ bool remove(const fs::path& path) {
 
 namespace {
 
-// Removes path and below; clears ok at the first entry that refuses.
-std::uintmax_t removetree(const fs::path& path, bool& ok) {
+// Deletes path and below; clears ok at the first entry that refuses.
+std::uintmax_t delete_tree(const fs::path& path, bool& ok) {
     std::error_code error;
     auto status = fs::symlink_status(path, error);
     if (error || !fs::exists(status)) return 0;
     if (!fs::is_directory(status)) {
-        ok = files::remove(path);
+        ok = delete_file(path);
         return ok ? 1 : 0;
     }
     std::uintmax_t count = 0;
     fs::directory_iterator entries(path, error);
     for (; ok && !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        count += removetree(entries->path(), ok);
+        count += delete_tree(entries->path(), ok);
     }
     if (error) ok = false;
     if (ok) ok = fs::remove(path, error) && !error;
@@ -38,28 +40,28 @@ std::uintmax_t removetree(const fs::path& path, bool& ok) {
 
 }  // namespace
 
-std::uintmax_t remove_all(const fs::path& path) {
+std::uintmax_t delete_tree_counting_files(const fs::path& path) {
     bool ok = true;
-    return removetree(path, ok);
+    return delete_tree(path, ok);
 }
 
-bool rename(const fs::path& from, const fs::path& to) {
-    if (files::exists(to) && !files::remove(to)) return false;
+bool rename_replacing(const fs::path& from, const fs::path& to) {
+    if (entry_exists(to) && !delete_file(to)) return false;
     std::error_code error;
     fs::rename(from, to, error);
     return !error;
 }
 
-}  // namespace files
-
-bool deleteifexists(fs::path path) {
-    bool present = files::exists(path);
-    bool deleted = files::remove(path);
+bool delete_file_if_present(const fs::path& path) {
+    bool present = entry_exists(path);
+    bool deleted = delete_file(path);
     return present == deleted;
 }
 
-bool removetreeifexists(fs::path path) {
-    bool present = files::exists(path);
-    bool removedfiles = files::remove_all(path) != 0;
-    return present == removedfiles;
+bool delete_tree_if_present(const fs::path& path) {
+    bool present = entry_exists(path);
+    bool deleted_files = delete_tree_counting_files(path) != 0;
+    return present == deleted_files;
 }
+
+}  // namespace manual

@@ -1,4 +1,3 @@
-#include "app/failure.h"
 #include "textpatch/locator.h"
 
 #include <gtest/gtest.h>
@@ -13,74 +12,73 @@
 
 namespace {
 
-const std::string noticeline = "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n";
+const std::string notice_line = "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n";
 
-std::string startline(std::uint64_t start) {
+std::string start_line(std::uint64_t start) {
     std::ostringstream line;
     line << "找到文本起始点：0x" << std::hex << start << "\n";
     return line.str();
 }
 
-std::string lengthline(std::uint64_t length) {
+std::string length_line(std::uint64_t length) {
     std::ostringstream line;
     line << "找到文本长度：0x" << std::hex << length << "\n";
     return line.str();
 }
 
-// What a locate ends with: the region, or the code and how far it printed.
+using textpatch::block_reader;
+using textpatch::text_region;
+
+// What a locate ends with: the region it found, if any, and what it printed.
 struct outcome {
-    std::optional<std::uint64_t> start;   // set once the start line is printed
-    std::optional<std::int64_t> length;   // set only when the locate succeeds
+    std::optional<text_region> region;
     std::string printed;
 
     bool operator==(const outcome& other) const {
-        return start == other.start && length == other.length && printed == other.printed;
+        const bool same_region =
+            region.has_value() == other.region.has_value() &&
+            (!region || (region->start == other.region->start && region->length == other.region->length));
+        return same_region && printed == other.printed;
     }
 };
 
 std::ostream& operator<<(std::ostream& os, const outcome& o) {
-    os << "start=" << (o.start ? std::to_string(*o.start) : "none")
-       << " length=" << (o.length ? std::to_string(*o.length) : "none");
-    return os;
+    if (!o.region) return os << "no region, printed " << ::testing::PrintToString(o.printed);
+    return os << "start=" << o.region->start << " length=" << o.region->length << ", printed "
+              << ::testing::PrintToString(o.printed);
 }
 
-// The outcome as the printed lines describe it.
-outcome expected(std::optional<std::uint64_t> start, std::optional<std::int64_t> length) {
-    outcome o{start, length, noticeline};
-    if (start) o.printed += startline(*start);
-    if (length) o.printed += lengthline(static_cast<std::uint64_t>(*length));
+// The outcome of a locate that finds the start (when given) and the length
+// (when given): the region only when both are found.
+outcome expected(std::optional<std::uint64_t> start, std::optional<std::uint64_t> length) {
+    outcome o{std::nullopt, notice_line};
+    if (start) o.printed += start_line(*start);
+    if (start && length) {
+        o.printed += length_line(*length);
+        o.region = text_region{*start, *length};
+    }
     return o;
 }
 
-outcome locate(std::istream& in, std::size_t blocksize) {
+outcome locate(std::istream& in, std::size_t block_size) {
     std::ostringstream out;
-    textfieldstart = 0xdeadbeef;
-    textfieldlength = -1;
     outcome o;
-    try {
-        locatetextfield(in, out, blocksize);
-        o.start = textfieldstart;
-        o.length = textfieldlength;
-    } catch (const errortype& failure) {
-        EXPECT_EQ(failure.code, 9);
-        if (out.str().size() > noticeline.size()) o.start = textfieldstart;
-        EXPECT_EQ(textfieldlength, -1) << "the length is only set by a locate that succeeds";
-    }
+    o.region = textpatch::locate_text_region(in, out, block_size);
     o.printed = out.str();
     return o;
 }
 
-outcome locate(const std::string& bytes, std::size_t blocksize) {
+outcome locate(const std::string& bytes, std::size_t block_size) {
     std::istringstream in(bytes);
-    return locate(in, blocksize);
+    return locate(in, block_size);
 }
 
 // Block sizes that put every name across a block boundary somewhere.
-const std::size_t blocksizes[] = {1, 2, 3, 5, 8, blockreader::defaultblocksize};
+const std::size_t block_sizes[] = {1, 2, 3, 5, 8, block_reader::default_block_size};
 
 }  // namespace
 
-TEST(textpatchlocator, prefixtables) {
+TEST(locator, prefix_tables) {
     struct row {
         std::string pattern;
         std::vector<std::uint32_t> table;
@@ -93,10 +91,10 @@ TEST(textpatchlocator, prefixtables) {
         {"aabaaab", {0, 1, 0, 1, 2, 2, 3}},
         {"abacabab", {0, 0, 1, 0, 1, 2, 3, 2}},
     };
-    for (const row& r : rows) EXPECT_EQ(prefixtable(r.pattern), r.table) << r.pattern;
+    for (const row& r : rows) EXPECT_EQ(textpatch::prefix_table(r.pattern), r.table) << r.pattern;
 }
 
-TEST(textpatchlocator, smallfiles) {
+TEST(locator, small_files) {
     using namespace std::string_literals;
     const std::string pad = "\0"s + "LLLL";  // pad byte and length field
     const std::string tail = "ttttttttt";    // the 9 bytes before "French"
@@ -104,7 +102,7 @@ TEST(textpatchlocator, smallfiles) {
         const char* what;
         std::string bytes;
         std::optional<std::uint64_t> start;
-        std::optional<std::int64_t> length;
+        std::optional<std::uint64_t> length;
     } rows[] = {
         {"English at offset 0", "English" + pad + "text" + tail + "French", 12, 4},
         {"French ends on the last byte", "xxEnglish" + pad + tail + "French", 14, 0},
@@ -113,8 +111,8 @@ TEST(textpatchlocator, smallfiles) {
         {"Englis before English", "EnglisEnglish" + pad + "ab" + tail + "French", 18, 2},
         {"Fr before French", "English" + pad + "abc" + tail + "FrFrench", 12, 5},
         {"Frenc before French", "English" + pad + "abc" + tail + "FrencFrench", 12, 8},
-        {"first French after English ends the region",
-         "English" + pad + "abc" + tail + "French" + tail + "French", 12, 3},
+        {"first French after English ends the region", "English" + pad + "abc" + tail + "French" + tail + "French", 12,
+         3},
         {"later English is text", "English" + pad + "English" + tail + "French", 12, 7},
         {"French only before English", "French...English" + pad + "text" + tail, 21, std::nullopt},
         {"no French", "English" + pad + "text" + tail, 12, std::nullopt},
@@ -126,41 +124,42 @@ TEST(textpatchlocator, smallfiles) {
         {"French right after English", "EnglishFrench" + pad + tail, 12, std::nullopt},
     };
     for (const row& r : rows) {
-        for (std::size_t blocksize : blocksizes) {
-            EXPECT_EQ(locate(r.bytes, blocksize), expected(r.start, r.length))
-                << r.what << ", blocks of " << blocksize;
+        for (std::size_t block_size : block_sizes) {
+            EXPECT_EQ(locate(r.bytes, block_size), expected(r.start, r.length))
+                << r.what << ", blocks of " << block_size;
         }
     }
 }
 
-TEST(textpatchlocator, englishat100frenchat1000) {
+TEST(locator, english_at_100_french_at_1000) {
     std::string bytes(1200, '.');
     bytes.replace(100, 7, "English");
     bytes.replace(1000, 6, "French");
-    const outcome o = locate(bytes, blockreader::defaultblocksize);
+    const outcome o = locate(bytes, block_reader::default_block_size);
     EXPECT_EQ(o, expected(112, 879));
-    EXPECT_EQ(o.printed, noticeline + "找到文本起始点：0x70\n找到文本长度：0x36f\n");
-    EXPECT_EQ(textfieldstart + textfieldlength, 991u) << "the region ends 9 bytes before French";
+    EXPECT_EQ(o.printed, notice_line + "找到文本起始点：0x70\n找到文本长度：0x36f\n");
+    ASSERT_TRUE(o.region);
+    EXPECT_EQ(o.region->start + o.region->length, 991u) << "the region ends 9 bytes before French";
 }
 
-TEST(textpatchlocator, searchescontinuerightafterthematch) {
+TEST(locator, searches_continue_right_after_the_match) {
     // The second search starts on the byte after the first match, also when
     // that byte is already in the block or is the first of the next block.
-    for (std::size_t blocksize : blocksizes) {
+    for (std::size_t block_size : block_sizes) {
         std::istringstream in("abcFrenchFrench..French");
-        blockreader reader(in, blocksize);
-        EXPECT_EQ(streamsearch(reader, "French"), 3u) << blocksize;
-        EXPECT_EQ(reader.position(), 9u) << blocksize;
-        EXPECT_EQ(streamsearch(reader, "French"), 0u) << blocksize;
-        EXPECT_EQ(streamsearch(reader, "French"), 2u) << blocksize;
-        EXPECT_THROW(streamsearch(reader, "French"), errortype) << blocksize;
+        block_reader reader(in, block_size);
+        EXPECT_EQ(textpatch::stream_search(reader, "French"), 3u) << block_size;
+        EXPECT_EQ(reader.position(), 9u) << block_size;
+        EXPECT_EQ(textpatch::stream_search(reader, "French"), 0u) << block_size;
+        EXPECT_EQ(textpatch::stream_search(reader, "French"), 2u) << block_size;
+        EXPECT_EQ(textpatch::stream_search(reader, "French"), std::nullopt) << block_size;
     }
 }
 
 namespace {
 
 // The locate worked out with memmem over the whole buffer.
-outcome referencelocate(const std::string& bytes) {
+outcome reference_locate(const std::string& bytes) {
     auto find = [&](std::size_t from, const char* name) -> std::optional<std::size_t> {
         if (from > bytes.size()) return std::nullopt;
         const void* hit = memmem(bytes.data() + from, bytes.size() - from, name, std::strlen(name));
@@ -171,28 +170,28 @@ outcome referencelocate(const std::string& bytes) {
     if (!english) return expected(std::nullopt, std::nullopt);
     auto french = find(*english + 7, "French");
     if (!french || *french < *english + 7 + 14) return expected(*english + 12, std::nullopt);
-    return expected(*english + 12, static_cast<std::int64_t>(*french - *english - 7 - 14));
+    return expected(*english + 12, *french - *english - 7 - 14);
 }
 
 }  // namespace
 
-TEST(textpatchlocator, agreeswithmemmemonrandomfiles) {
+TEST(locator, agrees_with_memmem_on_random_files) {
     for (unsigned seed = 0; seed < 400; ++seed) {
         std::mt19937 random(seed);
         auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
 
         // Tiny blocks, blocks of a few of the 64-byte steps of the fast
         // skip, and blocks larger than the file.
-        const std::size_t blocksize = seed % 10 == 0  ? blockreader::defaultblocksize
-                                      : seed % 2 == 0 ? 1 + below(64)
-                                                      : 65 + below(256);
+        const std::size_t block_size = seed % 10 == 0  ? block_reader::default_block_size
+                                       : seed % 2 == 0 ? 1 + below(64)
+                                                       : 65 + below(256);
         // Mostly the letters of the names, so partial matches are frequent.
         const std::string letters = "EnglishFrc\n";
         std::string bytes(below(3000), '\0');
         for (char& c : bytes) c = below(4) == 0 ? static_cast<char>(below(256)) : letters[below(letters.size())];
 
         // Names placed across block boundaries, and partial copies of them.
-        const std::size_t stride = std::min<std::size_t>(blocksize, 97);
+        const std::size_t stride = std::min<std::size_t>(block_size, 97);
         auto plant = [&](const std::string& text) {
             if (bytes.size() < text.size() + 2 * stride) return;
             std::size_t at = (1 + below((bytes.size() - text.size()) / stride)) * stride;
@@ -202,9 +201,9 @@ TEST(textpatchlocator, agreeswithmemmemonrandomfiles) {
         const char* pieces[] = {"English", "French", "Engl", "Englis", "EEnglish", "Fr", "Frenc", "FrFrench"};
         for (std::size_t n = below(6); n > 0; --n) plant(pieces[below(8)]);
 
-        SCOPED_TRACE("seed " + std::to_string(seed) + ", blocks of " + std::to_string(blocksize) +
-                     ", " + std::to_string(bytes.size()) + " bytes");
-        EXPECT_EQ(locate(bytes, blocksize), referencelocate(bytes));
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", blocks of " + std::to_string(block_size) + ", " +
+                     std::to_string(bytes.size()) + " bytes");
+        EXPECT_EQ(locate(bytes, block_size), reference_locate(bytes));
     }
 }
 
@@ -212,9 +211,9 @@ namespace {
 
 // A stream of zero bytes, longer than 32-bit offsets reach, that holds the
 // two names at given offsets. The bytes are made as they are read.
-class namedzeros : public std::streambuf {
+class named_zeros : public std::streambuf {
 public:
-    namedzeros(std::uint64_t size, std::uint64_t english, std::uint64_t french)
+    named_zeros(std::uint64_t size, std::uint64_t english, std::uint64_t french)
         : size(size), names{{english, "English"}, {french, "French"}} {}
 
 protected:
@@ -239,11 +238,11 @@ private:
 
 }  // namespace
 
-TEST(textpatchlocator, offsetsbeyond4gib) {
+TEST(locator, offsets_beyond_4_gib) {
     // "English" straddles the 4 GiB mark: 32-bit counting would wrap the start
     // to 9 and so would write at the head of the file.
     const std::uint64_t gib4 = std::uint64_t(1) << 32;
-    namedzeros bytes(gib4 + 100, gib4 - 3, gib4 + 4 + 30);
+    named_zeros bytes(gib4 + 100, gib4 - 3, gib4 + 4 + 30);
     std::istream in(&bytes);
-    EXPECT_EQ(locate(in, blockreader::defaultblocksize), expected(gib4 + 9, 16));
+    EXPECT_EQ(locate(in, block_reader::default_block_size), expected(gib4 + 9, 16));
 }

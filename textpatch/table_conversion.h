@@ -5,6 +5,8 @@
 #include <istream>
 #include <ostream>
 
+namespace textpatch {
+
 // Reads the table from in (opened in binary mode) and writes the game's form
 // to out: the game's header line, then one line per kept row, each ended by
 // a single line feed.
@@ -25,4 +27,6 @@
 // empty; a field without its closing quote runs to the end of its line.
 // Reading never goes past the line, so no input fails; a read error simply
 // ends the table and is left on in for the caller to see.
-void converttable(std::istream& in, std::ostream& out);
+void convert_developer_table(std::istream& in, std::ostream& out);
+
+}  // namespace textpatch

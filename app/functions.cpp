@@ -1,0 +1,65 @@
+#include "app/functions.h"
+
+#include "app/settings.h"
+#include "core/failure.h"
+#include "integrity/gate.h"
+#include "manual/manual.h"
+#include "payload/payload.h"
+#include "platform/platform.h"
+#include "textpatch/text_install.h"
+
+namespace app {
+
+namespace {
+
+constexpr char install_question[] =
+    "远征手册文件MD5校验失败，这可能是由于游戏版本不同，或是已经安装了汉化包引起的。"
+    "强行安装可能破环游戏文件，是否继续安装？（Y/N）:";
+constexpr char restore_question[] =
+    "远征手册英文备份文件MD5校验失败，这可能是由于游戏版本不同，或是备份文件损坏造成的。"
+    "强行卸载汉化可能破环游戏文件，是否继续卸载？（Y/N）:";
+
+void install_packaged_table(payload::payload_id id, std::ostream& out) {
+    std::optional<std::string_view> table = payload::bytes_of(id);
+    if (!table) throw core::failure{core::failure_code::payload_unavailable};
+    textpatch::install_table(*table, out);
+}
+
+// Developer mode trusts the translators' own files: nothing is checked.
+bool allowed_by_gate(const char* windows_path, const char* question, const function_context& context) {
+    if (context.developer_mode) return true;
+    return integrity::check_file(platform::game_path(windows_path), settings.manual_digest, question, context.in,
+                                 context.out) == integrity::decision::go_on;
+}
+
+}  // namespace
+
+function_outcome run_function(installer_function function, const function_context& context) {
+    switch (function) {
+    case installer_function::install_text:
+        if (context.developer_mode) {
+            textpatch::install_developer_table(platform::game_path("zelttest\\English.csv"), context.out);
+        } else {
+            install_packaged_table(payload::payload_id::chinese_table, context.out);
+        }
+        break;
+    case installer_function::restore_text:
+        install_packaged_table(payload::payload_id::english_table, context.out);
+        break;
+    case installer_function::install_manual:
+        if (!allowed_by_gate("TechnicalManual\\package.nw", install_question, context)) {
+            return function_outcome::declined;
+        }
+        manual::install({context.developer_mode}, context.out);
+        break;
+    case installer_function::restore_manual:
+        if (!allowed_by_gate("TechnicalManual\\package.nw.bak", restore_question, context)) {
+            return function_outcome::declined;
+        }
+        manual::restore();
+        break;
+    }
+    return function_outcome::completed;
+}
+
+}  // namespace app

@@ -1,0 +1,25 @@
+// The installer's four functions, as the menu offers them.
+#pragma once
+
+#include <istream>
+#include <ostream>
+
+namespace app {
+
+enum class installer_function { install_text, restore_text, install_manual, restore_manual };
+
+enum class function_outcome { completed, declined };
+
+// What a function needs from its run.
+struct function_context {
+    bool developer_mode;
+    std::istream& in;   // answers to the integrity question
+    std::ostream& out;  // progress lines
+};
+
+// Runs one function on the game folder, the current directory. Returns
+// declined when the user declined at the integrity question; throws
+// core::failure when the function cannot finish.
+function_outcome run_function(installer_function function, const function_context& context);
+
+}  // namespace app

@@ -1,0 +1,43 @@
+#include "app/functions.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+const std::string gate_progress = "正在校验游戏文件完整性，请稍候...\n";
+
+}  // namespace
+
+// Developer mode trusts the translators' files: key 3 goes to the install at
+// once, even without a manual archive, and key 1 takes zelttest's table.
+TEST(run_function, developer_mode_skips_the_integrity_gate) {
+    scoped_temp_folder folder;
+    std::istringstream in("n\n");
+    std::ostringstream out;
+    const app::function_context context{true, in, out};
+    // No zelttest\book.zip: the install stops when it looks for the pages.
+    EXPECT_EQ(core::failure_code::copy_failed,
+              failure_of([&] { app::run_function(app::installer_function::install_manual, context); }));
+    EXPECT_EQ(std::string::npos, out.str().find(gate_progress));
+    EXPECT_EQ(0u, out.str().find("开始安装汉化"));
+}
+
+TEST(run_function, gate_decides_for_the_manual_functions) {
+    scoped_temp_folder folder;
+    std::filesystem::create_directory("TechnicalManual");
+    write_file("TechnicalManual/package.nw", "not the English archive");
+    write_file("TechnicalManual/package.nw.bak", "not the English archive");
+    for (auto function : {app::installer_function::install_manual, app::installer_function::restore_manual}) {
+        std::istringstream in("n\n");
+        std::ostringstream out;
+        const app::function_context context{false, in, out};
+        EXPECT_EQ(app::function_outcome::declined, app::run_function(function, context));
+        EXPECT_EQ(0u, out.str().find(gate_progress));
+    }
+    EXPECT_EQ("not the English archive", read_file("TechnicalManual/package.nw"));
+    EXPECT_TRUE(std::filesystem::exists("TechnicalManual/package.nw.bak"));
+}
