@@ -7,13 +7,18 @@
 #include <cerrno>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iconv.h>
+#include <iterator>
 #include <langinfo.h>
 #include <mutex>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -108,6 +113,29 @@ std::string to_terminal(const char* gbk, std::size_t size) {
     return out;
 }
 
+// The terminal's modes while a key wait has it raw, for the signal
+// handlers that put them back.
+termios terminal_before_wait{};
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void restore_terminal_and_reraise(int signal_number) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &terminal_before_wait);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// The folder is locked through an open descriptor of it. The descriptor is
+// inherited by the archiver the installer starts, so an archiver that
+// outlives a killed installer still keeps a second installer out.
+class descriptor_lock : public platform::folder_lock {
+public:
+    explicit descriptor_lock(int fd) : fd_(fd) {}
+    ~descriptor_lock() override { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
 extern "C" const payload_entry varnholt_payloads[];
@@ -130,16 +158,25 @@ void wait_for_key() {
         std::getchar();  // shares the buffer of std::cin
         return;
     }
-    termios saved{};
-    if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
-    termios raw = saved;
+    if (tcgetattr(STDIN_FILENO, &terminal_before_wait) != 0) return;
+    // Ctrl+C, a closed window or a kill while the terminal is raw must not
+    // leave it without echo: the handlers put its modes back first.
+    struct sigaction restoring {};
+    restoring.sa_handler = restore_terminal_and_reraise;
+    sigemptyset(&restoring.sa_mask);
+    struct sigaction previous[std::size(ending_signals)];
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        sigaction(ending_signals[i], &restoring, &previous[i]);
+    }
+    termios raw = terminal_before_wait;
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
     char key;
     while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {}
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    tcsetattr(STDIN_FILENO, TCSANOW, &terminal_before_wait);
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) sigaction(ending_signals[i], &previous[i], nullptr);
 }
 
 void pause_for(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
@@ -177,6 +214,48 @@ void allow_execution(const std::filesystem::path& program) {
         program,
         std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
         std::filesystem::perm_options::add, ignored);
+}
+
+bool write_new_file(const std::filesystem::path& file, std::string_view bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    const bool complete = ::close(fd) == 0 && left == 0;
+    if (!complete) ::unlink(file.c_str());
+    return complete;
+}
+
+bool flush_to_disk(const std::filesystem::path& entry) {
+    const int fd = ::open(entry.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool flushed = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && flushed;
+}
+
+bool replace_file(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The rename is a change of the folder's entries: flushed with it.
+    const std::filesystem::path folder = to.has_parent_path() ? to.parent_path() : ".";
+    flush_to_disk(folder);
+    return true;
+}
+
+std::unique_ptr<folder_lock> lock_current_folder() {
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return nullptr;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<descriptor_lock>(fd);
 }
 
 int run_archiver(archiver_step step) {
