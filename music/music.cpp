@@ -16,7 +16,11 @@ std::filesystem::path tune_file_in(const std::filesystem::path& folder) {
 music_system installer_music_system() {
     music_system system;
     system.write_tune = [](const std::filesystem::path& file) {
-        return payload::write_file(payload::payload_id::tune, file);
+        // Whatever stands at the name goes first, a planted link included;
+        // the tune is then written only into a file of its own making.
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+        return payload::write_new_file(payload::payload_id::tune, file);
     };
     return system;
 }
@@ -25,9 +29,9 @@ void play_loop(std::atomic<bool>& playing, const music_system& system) {
     std::optional<std::filesystem::path> folder = system.temp_folder();
     if (!folder) return;
     const std::filesystem::path tune_file = tune_file_in(*folder);
-    // A tune file that cannot be written or opened leaves the player silent;
-    // the run goes on without music and every later call is harmless.
-    if (system.write_tune(tune_file) == payload::write_result::payload_unavailable) return;
+    if (system.write_tune(tune_file) != payload::write_result::written) return;
+    // A tune the player cannot open leaves it silent; the run goes on
+    // without music and every later call is harmless.
     std::unique_ptr<platform::tune_player> player = system.make_player();
     player->open(tune_file);
     player->play_from_start();

@@ -20,7 +20,7 @@ inline constexpr char tune_file_name[] = "varnholt_chinese_bgm.tmp";
 struct music_system {
     std::function<std::unique_ptr<platform::tune_player>()> make_player = platform::make_tune_player;
     std::function<std::optional<std::filesystem::path>()> temp_folder = platform::temp_folder;
-    // Writes the tune to the file.
+    // Writes the tune to the file; anything but written means no music.
     std::function<payload::write_result(const std::filesystem::path& file)> write_tune;
 };
 
@@ -31,8 +31,8 @@ music_system installer_music_system();
 // The worker's body: writes the tune into the temporary folder, opens it
 // and plays it, starting it again each time it has played to its end,
 // until it sees playing false; then closes the player and deletes the file.
-// Without a temporary folder, or without the tune among the payloads, there
-// is no music and it returns at once.
+// Without a temporary folder, without the tune among the payloads, or when
+// the tune file cannot be made, there is no music and it returns at once.
 void play_loop(std::atomic<bool>& playing, const music_system& system);
 
 // The tune file in a temporary folder: the folder's name as the environment

@@ -21,4 +21,10 @@ write_result write_file(payload_id id, const std::filesystem::path& path) {
     return out.fail() ? write_result::file_not_written : write_result::written;
 }
 
+write_result write_new_file(payload_id id, const std::filesystem::path& path) {
+    std::optional<std::string_view> bytes = bytes_of(id);
+    if (!bytes) return write_result::payload_unavailable;
+    return platform::write_new_file(path, *bytes) ? write_result::written : write_result::file_not_written;
+}
+
 }  // namespace payload

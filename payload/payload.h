@@ -22,4 +22,9 @@ enum class write_result { written, payload_unavailable, file_not_written };
 // file could not be opened, written or closed completely.
 write_result write_file(payload_id id, const std::filesystem::path& path);
 
+// Writes a payload to a new file: nothing may stand at that name, and a link
+// there is never followed. file_not_written when the file could not be
+// created or written completely; a partly written file is removed.
+write_result write_new_file(payload_id id, const std::filesystem::path& path);
+
 }  // namespace payload

@@ -165,6 +165,31 @@ TEST(play_loop, unwritable_temporary_folder_means_a_run_without_music) {
     EXPECT_EQ("", read_file(temp));
 }
 
+// A link planted at the tune file's name is removed, never followed: the
+// file it points to keeps its bytes.
+TEST(play_loop, planted_link_is_not_followed) {
+    scoped_temp_folder folder;
+    write_file("precious", "the user's file");
+    std::filesystem::create_symlink(folder.path() / "precious", tune_in(folder.path()));
+    std::atomic<bool> playing{true};
+    scripted_player_log log{playing, {}, 1};
+    music::play_loop(playing, log.system(folder.path()));
+    EXPECT_EQ("the user's file", read_file("precious"));
+    EXPECT_EQ(read_file(VARNHOLT_PAYLOAD_DIR "/tune.mid"), log.tune_at_open.value_or("(no file)"));
+    EXPECT_FALSE(std::filesystem::exists(tune_in(folder.path())));
+}
+
+// The tune file is made new; when that cannot be, there is no music at all.
+TEST(play_loop, tune_file_that_cannot_be_made_means_no_music) {
+    scoped_temp_folder folder;
+    std::filesystem::create_directories(tune_in(folder.path()) / "a folder in the way");
+    std::atomic<bool> playing{true};
+    scripted_player_log log{playing, {}, 1};
+    music::play_loop(playing, log.system(folder.path()));
+    EXPECT_TRUE(log.recorded().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(tune_in(folder.path())));
+}
+
 TEST(tune_file_in, keeps_the_folder_name_as_it_is) {
     EXPECT_EQ("/tmp/varnholt_chinese_bgm.tmp", music::tune_file_in("/tmp").string());
     EXPECT_EQ("/tmp//varnholt_chinese_bgm.tmp", music::tune_file_in("/tmp/").string());
