@@ -18,9 +18,35 @@ std::filesystem::path asset_path() { return platform::game_path("Data\\sharedass
 
 [[noreturn]] void fail(core::failure_code code) { throw core::failure{code}; }
 
+// Only a regular file is opened: a pipe would block the open and a device
+// such as /dev/zero would never end the scan. The check follows links and
+// never blocks.
+void require_regular_file(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) fail(core::failure_code::game_file_unavailable);
+}
+
+// Reads the region back and compares it with what was written: the table,
+// then zero bytes to the region's end.
+bool region_holds(const text_region& region, std::string_view table) {
+    std::ifstream in(asset_path(), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(region.start));
+    std::vector<char> piece(1 << 16);
+    for (std::uint64_t at = 0; at < region.length;) {
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), region.length - at));
+        if (!in.read(piece.data(), static_cast<std::streamsize>(size))) return false;
+        for (std::size_t i = 0; i < size; ++i, ++at) {
+            const char expected = at < table.size() ? table[static_cast<std::size_t>(at)] : '\0';
+            if (piece[i] != expected) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 text_region locate_asset_region(std::ostream& out) {
+    require_regular_file(asset_path());
     std::ifstream in(asset_path(), std::ios::binary);
     if (!in.is_open()) fail(core::failure_code::game_file_unavailable);
     std::optional<text_region> region = locate_text_region(in, out);
@@ -29,6 +55,7 @@ text_region locate_asset_region(std::ostream& out) {
 }
 
 std::fstream open_asset_for_update() {
+    require_regular_file(asset_path());
     // in|out opens an existing file only, and keeps its contents.
     std::fstream asset(asset_path(), std::ios::in | std::ios::out | std::ios::binary);
     if (!asset.is_open()) fail(core::failure_code::game_file_unavailable);
@@ -37,8 +64,12 @@ std::fstream open_asset_for_update() {
 
 void write_text_region(std::fstream& asset, const text_region& region, std::string_view table) {
     // A table that does not fit would run over the bytes after the region:
-    // the asset file is not the one the table was made for.
-    if (table.size() > region.length) fail(core::failure_code::text_record_missing);
+    // the asset file is not the one the table was made for. A table that
+    // holds the next record's name would end the region inside itself at
+    // the next install, and no install could find it whole again.
+    if (table.size() > region.length || table.find("French") != std::string_view::npos) {
+        fail(core::failure_code::text_record_missing);
+    }
     const std::uint64_t fill = region.length - table.size();
 
     asset.seekp(static_cast<std::streamoff>(region.start));
@@ -60,10 +91,18 @@ void write_text_region(std::fstream& asset, const text_region& region, std::stri
     if (asset.fail()) fail(core::failure_code::game_file_unavailable);
 }
 
+void make_region_durable(const text_region& region, std::string_view table) {
+    // On the disk before the run says it is done, and read back as written.
+    if (!platform::flush_to_disk(asset_path()) || !region_holds(region, table)) {
+        fail(core::failure_code::game_file_unavailable);
+    }
+}
+
 void install_table(std::string_view table, std::ostream& out) {
     const text_region region = locate_asset_region(out);
     std::fstream asset = open_asset_for_update();
     write_text_region(asset, region, table);
+    make_region_durable(region, table);
 }
 
 void install_developer_table(const std::filesystem::path& csv_path, std::ostream& out) {
@@ -72,6 +111,7 @@ void install_developer_table(const std::filesystem::path& csv_path, std::ostream
 
     // Binary: the converter takes a carriage return before a line feed as
     // part of the line end itself, the same on every platform.
+    require_regular_file(csv_path);
     std::ifstream csv(csv_path, std::ios::binary);
     if (!csv.is_open()) fail(core::failure_code::game_file_unavailable);
     std::ostringstream converted;
@@ -80,7 +120,9 @@ void install_developer_table(const std::filesystem::path& csv_path, std::ostream
     // would install a truncated table.
     if (csv.bad()) fail(core::failure_code::game_file_unavailable);
 
-    write_text_region(asset, region, converted.str());
+    const std::string table = converted.str();
+    write_text_region(asset, region, table);
+    make_region_durable(region, table);
 }
 
 }  // namespace textpatch

@@ -11,17 +11,20 @@
 
 namespace textpatch {
 
-// Installs a packaged table (the Chinese or the English one). Throws
-// core::failure: game_file_unavailable when the asset file cannot be opened,
-// written or closed; text_record_missing when its region is not found or is
-// too small for the table. Nothing is written in any case of
+// Installs a packaged table (the Chinese or the English one) and makes it
+// durable: flushed to the disk and read back. Throws core::failure:
+// game_file_unavailable when the asset file is not a regular file or cannot
+// be opened, written, closed, flushed or read back as written;
+// text_record_missing when its region is not found, is too small for the
+// table, or the table holds the name "French", which would end the region
+// inside it at the next install. Nothing is written in any case of
 // text_record_missing.
 void install_table(std::string_view table, std::ostream& out);
 
 // Developer mode's install: converts the translators' table at csv_path in
-// memory and installs it like a packaged table. A table that cannot be
-// opened or read is game_file_unavailable, so a missing table never
-// replaces the game's text with an empty one.
+// memory and installs it like a packaged table. A table that is not a
+// regular file or cannot be opened or read is game_file_unavailable, so a
+// missing table never replaces the game's text with an empty one.
 void install_developer_table(const std::filesystem::path& csv_path, std::ostream& out);
 
 // The steps of an install.
@@ -32,9 +35,9 @@ text_region locate_asset_region(std::ostream& out);
 // created, never truncated.
 std::fstream open_asset_for_update();
 // Writes the table at the region's start, zero-fills the region up to its
-// end and closes the file. A table longer than the region is refused with
-// text_record_missing before anything is written; a failed seek, write or
-// close is game_file_unavailable.
+// end and closes the file. A table longer than the region, or one that holds
+// "French", is refused with text_record_missing before anything is written;
+// a failed seek, write or close is game_file_unavailable.
 void write_text_region(std::fstream& asset, const text_region& region, std::string_view table);
 
 }  // namespace textpatch

@@ -7,9 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -103,6 +105,9 @@ TEST(text_install, refusals_leave_the_file_as_it_was) {
         {"table one byte longer than the region", fits.bytes, std::string(41, 'Z'), locator_lines(fits)},
         {"no French after English", nofrench, "table",
          locator_lines(fits).substr(0, locator_lines(fits).find("找到文本长度"))},
+        // Installed, it would end the region inside itself at the next locate,
+        // and neither table could be installed on the file again.
+        {"table holding the name French", fits.bytes, "1,ID_A,The French coast,,,\n", locator_lines(fits)},
         {"French closer than 14 bytes after English", tooclose, "",
          "正在定位文本字段位置，这可能需要较长时间，请坐和放宽^_^\n找到文本起始点：0xc\n"},
     };
@@ -126,6 +131,28 @@ TEST(text_install, missing_asset_file) {
         EXPECT_EQ(install("table", &printed), failure_code::game_file_unavailable);
         EXPECT_EQ(printed, "") << "the locator never ran";
         EXPECT_FALSE(std::filesystem::exists(asset_file)) << "the asset file was created";
+    }
+}
+
+// Only a regular file is opened, whatever a link points to: a pipe would
+// block the open and a device such as /dev/zero would never end the scan.
+TEST(text_install, asset_that_is_no_regular_file_is_refused_at_once) {
+    struct row {
+        const char* what;
+        std::function<void()> make;
+    } rows[] = {
+        {"a pipe", [] { ASSERT_EQ(0, mkfifo(asset_file.c_str(), 0644)); }},
+        {"a link to /dev/zero", [] { std::filesystem::create_symlink("/dev/zero", asset_file); }},
+        {"a folder", [] { std::filesystem::create_directory(asset_file); }},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        scoped_temp_folder folder;
+        std::filesystem::create_directories("Data");
+        r.make();
+        std::string printed;
+        EXPECT_EQ(install("table", &printed), failure_code::game_file_unavailable);
+        EXPECT_EQ(printed, "");
     }
 }
 
@@ -239,15 +266,18 @@ TEST(developer_text_install, refusals) {
         const char* what;
         std::size_t region_length;
         std::optional<std::string> table;  // none: no English.csv
-        bool table_is_folder;
+        const char* table_kind;            // "folder" or "pipe" in the table's place
         failure_code failure;
     };
     const row rows[] = {
-        {"no English.csv", converted.size(), std::nullopt, false, failure_code::game_file_unavailable},
-        {"English.csv is a folder", converted.size(), std::nullopt, true, failure_code::game_file_unavailable},
-        {"converted table one byte longer than the region", converted.size() - 1, translators_csv, false,
+        {"no English.csv", converted.size(), std::nullopt, "", failure_code::game_file_unavailable},
+        {"English.csv is a folder", converted.size(), std::nullopt, "folder", failure_code::game_file_unavailable},
+        {"English.csv is a pipe", converted.size(), std::nullopt, "pipe", failure_code::game_file_unavailable},
+        {"converted table one byte longer than the region", converted.size() - 1, translators_csv, "",
          failure_code::text_record_missing},
-        {"region too small even for the header", 10, ""s, false, failure_code::text_record_missing},
+        {"region too small even for the header", 10, ""s, "", failure_code::text_record_missing},
+        {"converted table holding French", converted.size() + 100,
+         translators_csv + "\"4\",\"ID_E\",\"French\",\"\",\"\",\"\"\r\n", "", failure_code::text_record_missing},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -255,7 +285,8 @@ TEST(developer_text_install, refusals) {
         const test_asset asset = make_asset(r.region_length);
         put_game(asset.bytes);
         if (r.table) write_file(csv_file, *r.table);
-        if (r.table_is_folder) std::filesystem::create_directories(csv_file);
+        if (std::string(r.table_kind) == "folder") std::filesystem::create_directories(csv_file);
+        if (std::string(r.table_kind) == "pipe") ASSERT_EQ(0, mkfifo(csv_file.c_str(), 0644));
 
         EXPECT_EQ(r.failure, install_developer_table());
         EXPECT_EQ(asset.bytes, read_file(asset_file));
