@@ -16,11 +16,16 @@ decision check_file(const std::filesystem::path& path, const std::string& expect
     char stream_buffer[1 << 16];
     std::ifstream file;
     file.rdbuf()->pubsetbuf(stream_buffer, sizeof stream_buffer);
-    file.open(path, std::ios::in | std::ios::binary);
+    // Only a regular file is opened: a pipe would block the open. The check
+    // follows links and never blocks.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::in | std::ios::binary);
     // Said before the digest starts: a large archive takes a moment.
     out << "正在校验游戏文件完整性，请稍候...\n" << std::flush;
     md5_digest digest;
-    if (!digest.update_from_stream(file)) throw core::failure{core::failure_code::game_file_unavailable};
+    if (!file.is_open() || !digest.update_from_stream(file)) {
+        throw core::failure{core::failure_code::game_file_unavailable};
+    }
     if (digest.hex_digest() == expected) return decision::go_on;
 
     out << question << std::flush;

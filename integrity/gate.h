@@ -15,7 +15,7 @@ enum class decision { go_on, declined };
 // A match goes on without a word; a mismatch prints question and reads
 // answers from in until one is Y or N (either case). End of input declines:
 // no answer can come any more. Throws core::failure game_file_unavailable
-// when the file does not open.
+// when the file is not a regular file or does not open.
 decision check_file(const std::filesystem::path& path, const std::string& expected, const std::string& question,
                     std::istream& in, std::ostream& out);
 

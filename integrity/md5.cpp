@@ -210,4 +210,16 @@ bool md5_digest::update_from_stream(std::ifstream& stream) {
     return true;
 }
 
+std::optional<std::string> digest_of_file(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    char stream_buffer[1 << 16];
+    std::ifstream file;
+    file.rdbuf()->pubsetbuf(stream_buffer, sizeof stream_buffer);
+    file.open(path, std::ios::in | std::ios::binary);
+    md5_digest digest;
+    if (!digest.update_from_stream(file) || file.bad()) return std::nullopt;
+    return digest.hex_digest();
+}
+
 }  // namespace integrity

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace integrity {
@@ -30,5 +32,9 @@ private:
     unsigned char digest_[16];
     bool finalized_;
 };
+
+// The digest of a whole regular file; nothing when it is not a regular file
+// or cannot be read.
+std::optional<std::string> digest_of_file(const std::filesystem::path& path);
 
 }  // namespace integrity

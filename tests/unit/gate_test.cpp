@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -129,4 +130,16 @@ TEST(gate, missing_file_prints_the_progress_line_then_fails) {
     EXPECT_EQ(r.failure, core::failure_code::game_file_unavailable);
     EXPECT_EQ(r.printed, progress);
     EXPECT_EQ(r.pending, "y\n");
+}
+
+// A pipe in the archive's place is refused after the progress line, without
+// blocking on the open.
+TEST(gate, file_that_is_no_regular_file_fails) {
+    scoped_temp_folder folder;
+    std::filesystem::create_directory("TechnicalManual");
+    ASSERT_EQ(0, mkfifo("TechnicalManual/package.nw", 0644));
+    result r = run_gate(abc_digest, "y\n");
+    EXPECT_EQ(r.how, outcome::fails);
+    EXPECT_EQ(r.failure, core::failure_code::game_file_unavailable);
+    EXPECT_EQ(r.printed, progress);
 }
