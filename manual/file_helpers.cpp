@@ -45,13 +45,6 @@ std::uintmax_t delete_tree_counting_files(const fs::path& path) {
     return delete_tree(path, ok);
 }
 
-bool rename_replacing(const fs::path& from, const fs::path& to) {
-    if (entry_exists(to) && !delete_file(to)) return false;
-    std::error_code error;
-    fs::rename(from, to, error);
-    return !error;
-}
-
 bool delete_file_if_present(const fs::path& path) {
     bool present = entry_exists(path);
     bool deleted = delete_file(path);

@@ -19,10 +19,6 @@ bool delete_file(const std::filesystem::path& path);
 // stopping at the first entry that cannot go. Counts deleted files only.
 std::uintmax_t delete_tree_counting_files(const std::filesystem::path& path);
 
-// Renames from to to, deleting an existing to first; false when that or the
-// rename fails.
-bool rename_replacing(const std::filesystem::path& from, const std::filesystem::path& to);
-
 // True when the file was absent, or present and deleted.
 bool delete_file_if_present(const std::filesystem::path& path);
 

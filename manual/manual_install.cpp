@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "manual/file_helpers.h"
 #include "manual/manual.h"
+#include "manual/working_files.h"
 #include "payload/payload.h"
 
 #include <fstream>
@@ -17,8 +18,8 @@ using payload::payload_id;
 
 fs::path in_game(std::string_view windows_path) { return platform::game_path(windows_path); }
 
-const char* const archiver_files[] = {"7za.dll", "7zxa.dll", "7za.exe"};
-
+// What an earlier run left behind goes first, so that no old file or log
+// decides this run. An empty folder temp is refused once and is gone after.
 void clear_leftovers() {
     for (const char* name : archiver_files) {
         if (!delete_file_if_present(in_game(name))) fail(failure_code::delete_failed);
@@ -26,6 +27,8 @@ void clear_leftovers() {
     if (!delete_file_if_present(in_game("book.zip"))) fail(failure_code::delete_failed);
     if (!delete_file_if_present(in_game("zelt.log"))) fail(failure_code::delete_failed);
     if (!delete_tree_if_present(in_game("temp"))) fail(failure_code::delete_failed);
+    if (!delete_file_if_present(in_game(partial_backup_name))) fail(failure_code::delete_failed);
+    if (!delete_file_if_present(in_game(archiver_partial_name))) fail(failure_code::delete_failed);
 }
 
 // Writes one payload; a payload missing from the executable ends the
@@ -54,25 +57,42 @@ void provide_pages(bool developer_mode, bool archiver_written) {
         if (!write_payload(payload_id::page_archive, "book.zip")) fail(failure_code::copy_failed);
         return;
     }
+    // A missing, unreadable or special developer archive (a pipe would
+    // block the copy).
     std::error_code error;
-    fs::copy_file(in_game("zelttest\\book.zip"), in_game("book.zip"), fs::copy_options::overwrite_existing, error);
-    if (error) fail(failure_code::copy_failed);  // a missing or unreadable developer archive
+    const fs::path pages = in_game("zelttest\\book.zip");
+    if (!fs::is_regular_file(pages, error)) fail(failure_code::copy_failed);
+    fs::copy_file(pages, in_game("book.zip"), fs::copy_options::overwrite_existing, error);
+    if (error) fail(failure_code::copy_failed);
     if (!archiver_written) fail(failure_code::copy_failed);
 }
 
-// The archive must not change unless a complete copy of it is kept. A
-// backup from an earlier install is the English original and stays as is.
-void back_up_archive() {
-    const fs::path archive = in_game("TechnicalManual\\package.nw");
-    const fs::path copy = in_game("TechnicalManual\\package.nw.bak");
-    if (entry_exists(copy) || !entry_exists(archive)) return;
+// Whether the backup at hand may be replaced: only a backup that is not the
+// English original, and only by a copy of an archive that is.
+bool backup_is_wanted(const install_options& options, const fs::path& archive, const fs::path& backup) {
+    if (!entry_exists(backup)) return true;
+    return options.is_english_original && options.is_english_original(archive) && !options.is_english_original(backup);
+}
+
+// The archive must not change unless a complete copy of it is kept. The
+// copy is written under a temporary name, flushed, checked and renamed into
+// place, so a backup is either absent or complete.
+void back_up_archive(const install_options& options) {
+    const fs::path archive = in_game(archive_name);
+    const fs::path backup = in_game(backup_name);
+    const fs::path partial = in_game(partial_backup_name);
+    if (!entry_exists(archive)) return;  // nothing to keep, nothing will be lost
     std::error_code error;
+    if (!fs::is_regular_file(archive, error)) fail(failure_code::game_file_unavailable);
+    if (!backup_is_wanted(options, archive, backup)) return;
+
     const std::uintmax_t size = fs::file_size(archive, error);
     // Each call clears error when it succeeds, so the last one tells.
-    const bool complete = !error && fs::copy_file(archive, copy, fs::copy_options::none, error) &&
-                          fs::file_size(copy, error) == size && !error;
+    const bool complete = !error && fs::copy_file(archive, partial, fs::copy_options::overwrite_existing, error) &&
+                          fs::file_size(partial, error) == size && !error && platform::flush_to_disk(partial) &&
+                          platform::replace_file(partial, backup);
     if (!complete) {
-        fs::remove(copy, error);
+        fs::remove(partial, error);
         fail(failure_code::copy_failed);
     }
 }
@@ -83,6 +103,12 @@ void clean_up() {
     }
     if (!delete_file(in_game("book.zip"))) fail(failure_code::delete_failed);
     if (delete_tree_counting_files(in_game("temp")) == 0) fail(failure_code::delete_failed);
+}
+
+// After an archiver run that failed, what is there of the working files
+// goes; the folder temp may never have been made.
+void clean_up_after_failure() {
+    if (!clear_working_files()) fail(failure_code::delete_failed);
 }
 
 void judge_log() {
@@ -97,17 +123,31 @@ void install(const install_options& options, std::ostream& out) {
     clear_leftovers();
     out << "开始安装汉化。这可能需要较长的时间，请坐和放宽^_^\n";
     out << "正在释放汉化所需临时文件...\n";
-    bool archiver_written = write_archiver();
+    const bool archiver_written = write_archiver();
     provide_pages(options.developer_mode, archiver_written);
     out << "正在解压中文汉化数据...\n" << std::flush;
-    options.run_archiver(platform::archiver_step::extract);
+    if (options.run_archiver(platform::archiver_step::extract) != 0) {
+        // Nothing was unpacked for certain: the archive stays as it is.
+        out << "正在清理临时文件...\n" << std::flush;
+        clean_up_after_failure();
+        fail(failure_code::archiver_reported);
+    }
     out << "正在备份英文文件...\n" << std::flush;
-    back_up_archive();
+    back_up_archive(options);
     out << "正在安装汉化文件...\n" << std::flush;
-    options.run_archiver(options.developer_mode ? platform::archiver_step::update_shown
-                                                : platform::archiver_step::update);
+    const int update_status = options.run_archiver(options.developer_mode ? platform::archiver_step::update_shown
+                                                                          : platform::archiver_step::update);
     out << "正在清理临时文件...\n" << std::flush;
+    if (update_status != 0) {
+        clean_up_after_failure();
+        fail(failure_code::archiver_reported);
+    }
     clean_up();
+    // The updated archive is on the disk before the run says it is done.
+    if (entry_exists(in_game(archive_name)) &&
+        (!platform::flush_to_disk(in_game(archive_name)) || !platform::flush_to_disk(in_game("TechnicalManual")))) {
+        fail(failure_code::game_file_unavailable);
+    }
     judge_log();
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -129,15 +130,18 @@ TEST(manual_install, leftover_that_cannot_be_deleted_stops_before_any_message) {
     EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
 }
 
-TEST(manual_install, page_archive_that_is_not_an_archive_ends_in_the_clean_up) {
+TEST(manual_install, page_archive_that_is_not_an_archive_is_an_archiver_failure) {
     game_folder game;
     fs::create_directory("zelttest");
     write_file("zelttest/book.zip", "this is not a zip archive");
     std::ostringstream out;
-    // Nothing was extracted, so the clean-up finds no file in temp.
-    EXPECT_EQ(failure_code::delete_failed, install(out, true));
+    // The extraction fails: nothing is installed and the archiver's words
+    // are in the log (formerly the clean-up missed the empty temp: code 6).
+    EXPECT_EQ(failure_code::archiver_reported, install(out, true));
     EXPECT_NE(0u, fs::file_size("zelt.log"));
     EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
+    EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
+    for (const char* name : temporaries) EXPECT_FALSE(fs::exists(name)) << name;
 }
 
 TEST(manual_install, developer_archive_is_installed_without_a_payload) {
@@ -182,29 +186,175 @@ TEST(manual_restore, brings_the_backup_back_and_install_makes_a_fresh_one) {
     EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
 }
 
-TEST(manual_restore, each_missing_piece_ends_with_its_code) {
+TEST(manual_restore, missing_pieces) {
     {
-        game_folder game;  // never installed: no log
+        SCOPED_TRACE("no log: the user deleted it");
+        game_folder game;
+        write_file("TechnicalManual/package.nw", "translated");
         write_file("TechnicalManual/package.nw.bak", game.original);
-        EXPECT_EQ(failure_code::delete_failed, restore());
+        EXPECT_EQ(std::nullopt, restore());
         EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
-        EXPECT_TRUE(fs::exists("TechnicalManual/package.nw.bak"));
+        EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
     }
     {
-        game_folder game;  // the archive itself is gone
-        write_file("zelt.log", "");
+        SCOPED_TRACE("no archive: an earlier restore took it");
+        game_folder game;
         write_file("TechnicalManual/package.nw.bak", game.original);
         fs::remove("TechnicalManual/package.nw");
-        EXPECT_EQ(failure_code::delete_failed, restore());
-        EXPECT_FALSE(fs::exists("zelt.log"));
-        EXPECT_TRUE(fs::exists("TechnicalManual/package.nw.bak"));
-        EXPECT_EQ(failure_code::delete_failed, restore());  // the log is gone now
+        EXPECT_EQ(std::nullopt, restore());
+        EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
     }
     {
-        game_folder game;  // no backup to rename
+        SCOPED_TRACE("no backup to rename");
+        game_folder game;
         write_file("zelt.log", "");
         EXPECT_EQ(failure_code::rename_failed, restore());
         EXPECT_FALSE(fs::exists("zelt.log"));
-        EXPECT_FALSE(fs::exists("TechnicalManual/package.nw"));
+        EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw")) << "the archive stays";
     }
+}
+
+// A backup that cannot be renamed fails with both files in place, and the
+// restore works once it can (formerly the archive was deleted first and
+// every later restore stopped at the missing log).
+TEST(manual_restore, failed_rename_can_be_repeated) {
+    game_folder game;
+    write_file("zelt.log", "");
+    write_file("TechnicalManual/package.nw", "translated");
+    write_file("TechnicalManual/package.nw.bak", game.original);
+    if (!lock_entry("TechnicalManual/package.nw.bak")) GTEST_SKIP() << "cannot lock a file here";
+    EXPECT_EQ(failure_code::rename_failed, restore());
+    EXPECT_EQ("translated", read_file("TechnicalManual/package.nw"));
+    unlock_entry("TechnicalManual/package.nw.bak");
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
+    EXPECT_EQ(std::nullopt, restore());
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
+    EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
+}
+
+TEST(manual_restore, clears_what_an_interrupted_install_left) {
+    game_folder game;
+    write_file("TechnicalManual/package.nw.bak", game.original);
+    for (const char* name :
+         {"7za.exe", "7za.dll", "book.zip", "TechnicalManual/package.nw.tmp", "TechnicalManual/package.nw.bak.tmp"}) {
+        write_file(name, "left");
+    }
+    fs::create_directories("temp/book");
+    EXPECT_EQ(std::nullopt, restore());
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator("."))
+        left.insert(entry.path().lexically_relative(".").string());
+    std::set<std::string> original;
+    for (const auto& entry : fs::recursive_directory_iterator(demo_game)) {
+        original.insert(entry.path().lexically_relative(demo_game).string());
+    }
+    EXPECT_EQ(original, left);
+}
+
+namespace {
+
+// An install whose archiver steps answer with the given exit statuses; a
+// step with status 0 runs the real archiver.
+std::optional<failure_code> install_with_statuses(std::ostream& out, int extract_status, int update_status) {
+    manual::install_options options;
+    options.run_archiver = [=](platform::archiver_step step) {
+        const int status = step == platform::archiver_step::extract ? extract_status : update_status;
+        return status == 0 ? platform::run_archiver(step) : status;
+    };
+    return failure_of([&] { manual::install(options, out); });
+}
+
+}  // namespace
+
+// A failed archiver run is a failure even when nothing reached the log, as
+// on a full disk where the log cannot be written either (formerly "done").
+TEST(manual_install, failed_archiver_run_is_a_failure_whatever_the_log_holds) {
+    struct row {
+        const char* what;
+        int extract_status;
+        int update_status;
+        bool backup_made;
+    } rows[] = {
+        {"extraction fails", 2, 0, false},
+        {"the archiver cannot be started", 126, 0, false},
+        {"update fails", 0, 2, true},
+        {"update killed", 0, 137, true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        game_folder game;
+        std::ostringstream out;
+        EXPECT_EQ(failure_code::archiver_reported, install_with_statuses(out, r.extract_status, r.update_status));
+        EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw"));
+        EXPECT_EQ(r.backup_made, fs::exists("TechnicalManual/package.nw.bak"));
+        for (const char* name : temporaries) EXPECT_FALSE(fs::exists(name)) << name;
+        EXPECT_EQ(std::string::npos, out.str().find("完成"));
+    }
+}
+
+namespace {
+
+std::optional<failure_code> install_judging_originals(std::ostream& out, const std::string& original) {
+    manual::install_options options;
+    options.is_english_original = [&](const fs::path& file) { return read_file(file) == original; };
+    return failure_of([&] { manual::install(options, out); });
+}
+
+}  // namespace
+
+// The backup is written aside and renamed into place: a copy cut short
+// leaves no backup, only a partial file that the next install removes.
+TEST(manual_install, interrupted_backup_leaves_no_backup_and_is_redone) {
+    game_folder game;
+    write_file("TechnicalManual/package.nw.bak.tmp", game.original.substr(0, 1000));
+    write_file("TechnicalManual/package.nw.tmp", "the archiver's own leftover");
+    std::ostringstream out;
+    EXPECT_EQ(std::nullopt, install_judging_originals(out, game.original));
+    EXPECT_EQ(game.original, read_file("TechnicalManual/package.nw.bak"));
+    EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak.tmp"));
+    EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.tmp"));
+}
+
+// An existing backup is never overwritten, except by a copy of the English
+// original when the backup is not that: then nothing can be lost.
+TEST(manual_install, existing_backup_is_replaced_only_by_the_original) {
+    struct row {
+        const char* what;
+        bool archive_is_original;
+        std::string backup;  // "original": the English archive
+        bool backup_replaced;
+    } rows[] = {
+        {"original archive, truncated backup", true, "truncated", true},
+        {"original archive, original backup", true, "original", false},
+        {"changed archive, truncated backup", false, "truncated", false},
+        {"changed archive, original backup", false, "original", false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        game_folder game;
+        const std::string backup = r.backup == "original" ? game.original : r.backup;
+        write_file("TechnicalManual/package.nw.bak", backup);
+        std::string archive = game.original;
+        if (!r.archive_is_original) {
+            // Another version of the manual: installed on (the user said yes).
+            std::ostringstream first;
+            ASSERT_EQ(std::nullopt, install_judging_originals(first, game.original));
+            archive = read_file("TechnicalManual/package.nw");
+            write_file("TechnicalManual/package.nw.bak", backup);
+        }
+        std::ostringstream out;
+        EXPECT_EQ(std::nullopt, install_judging_originals(out, game.original));
+        EXPECT_EQ(r.backup_replaced ? archive : backup, read_file("TechnicalManual/package.nw.bak"));
+    }
+}
+
+// Only a regular file is opened: a pipe in the archive's place would block
+// the copy for ever.
+TEST(manual_install, archive_that_is_no_regular_file_is_refused) {
+    game_folder game;
+    fs::remove("TechnicalManual/package.nw");
+    ASSERT_EQ(0, mkfifo("TechnicalManual/package.nw", 0644));
+    std::ostringstream out;
+    EXPECT_EQ(failure_code::game_file_unavailable, install(out));
+    EXPECT_FALSE(fs::exists("TechnicalManual/package.nw.bak"));
 }
