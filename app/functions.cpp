@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "core/failure.h"
 #include "integrity/gate.h"
+#include "integrity/md5.h"
 #include "manual/manual.h"
 #include "payload/payload.h"
 #include "platform/platform.h"
@@ -32,9 +33,22 @@ bool allowed_by_gate(const char* windows_path, const char* question, const funct
                                  context.out) == integrity::decision::go_on;
 }
 
+manual::install_options manual_install_options(bool developer_mode) {
+    manual::install_options options;
+    options.developer_mode = developer_mode;
+    options.is_english_original = [](const std::filesystem::path& file) {
+        return integrity::digest_of_file(file) == std::optional<std::string>(settings.manual_digest);
+    };
+    return options;
+}
+
 }  // namespace
 
 function_outcome run_function(installer_function function, const function_context& context) {
+    // One installer at a time in a game folder: a second one would write
+    // the same files at the same moment.
+    const std::unique_ptr<platform::folder_lock> lock = platform::lock_current_folder();
+    if (!lock) throw core::failure{core::failure_code::game_file_unavailable};
     switch (function) {
     case installer_function::install_text:
         if (context.developer_mode) {
@@ -50,7 +64,7 @@ function_outcome run_function(installer_function function, const function_contex
         if (!allowed_by_gate("TechnicalManual\\package.nw", install_question, context)) {
             return function_outcome::declined;
         }
-        manual::install({context.developer_mode}, context.out);
+        manual::install(manual_install_options(context.developer_mode), context.out);
         break;
     case installer_function::restore_manual:
         if (!allowed_by_gate("TechnicalManual\\package.nw.bak", restore_question, context)) {

@@ -17,9 +17,11 @@ struct function_context {
     std::ostream& out;  // progress lines
 };
 
-// Runs one function on the game folder, the current directory. Returns
-// declined when the user declined at the integrity question; throws
-// core::failure when the function cannot finish.
+// Runs one function on the game folder, the current directory, holding the
+// folder's lock: while another installer holds it, the function fails with
+// game_file_unavailable before it changes anything. Returns declined when
+// the user declined at the integrity question; throws core::failure when
+// the function cannot finish.
 function_outcome run_function(installer_function function, const function_context& context);
 
 }  // namespace app

@@ -1,5 +1,6 @@
 #include "app/functions.h"
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -40,4 +41,37 @@ TEST(run_function, gate_decides_for_the_manual_functions) {
     }
     EXPECT_EQ("not the English archive", read_file("TechnicalManual/package.nw"));
     EXPECT_TRUE(std::filesystem::exists("TechnicalManual/package.nw.bak"));
+}
+
+// While another installer holds the game folder, every function fails at
+// once and changes nothing.
+TEST(run_function, second_installer_in_the_same_folder_is_refused) {
+    scoped_temp_folder folder;
+    std::filesystem::create_directories("Data");
+    write_file("Data/sharedassets0.assets", make_asset(100).bytes);
+    const std::unique_ptr<platform::folder_lock> first = platform::lock_current_folder();
+    ASSERT_TRUE(first);
+    for (auto function : {app::installer_function::install_text, app::installer_function::restore_text,
+                          app::installer_function::install_manual, app::installer_function::restore_manual}) {
+        std::istringstream in("y\n");
+        std::ostringstream out;
+        const app::function_context context{false, in, out};
+        EXPECT_EQ(core::failure_code::game_file_unavailable, failure_of([&] { app::run_function(function, context); }));
+        EXPECT_EQ("", out.str());
+    }
+    EXPECT_EQ(make_asset(100).bytes, read_file("Data/sharedassets0.assets"));
+}
+
+TEST(run_function, lock_is_let_go_after_each_function_and_leaves_no_file) {
+    scoped_temp_folder folder;
+    for (int run = 0; run < 2; ++run) {
+        std::istringstream in;
+        std::ostringstream out;
+        const app::function_context context{false, in, out};
+        // No asset: the function fails after taking the lock.
+        EXPECT_EQ(core::failure_code::game_file_unavailable,
+                  failure_of([&] { app::run_function(app::installer_function::install_text, context); }));
+        EXPECT_TRUE(platform::lock_current_folder()) << "run " << run;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
