@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ python3 libgtest-dev googletest
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    dpkg-dev file zip unzip
+    dpkg-dev file zip unzip strace
     # the Linux build's music (loaded at run time) and a General MIDI sound
     # font, so the tests can render the tune
     libfluidsynth3 timgm6mb-soundfont

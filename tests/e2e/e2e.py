@@ -108,6 +108,8 @@ class Result:
 
 
 def describe(expected, actual):
+    if not isinstance(expected, (bytes, str, list)) or type(expected) is not type(actual):
+        return f"expected {expected!r}, got {actual!r}"
     at = next((i for i, (a, b) in enumerate(zip(expected, actual)) if a != b),
               min(len(expected), len(actual)))
     return (f"first difference at byte {at} (expected {len(expected)} bytes, got {len(actual)})\n"
@@ -151,7 +153,7 @@ class Runner:
         menu = self.screens.developer_menu() if developer else self.screens.menu()
         return self.screens.dedication() + menu
 
-    def run(self, stdin=b"", developer=False, env=None, timeout=400):
+    def command(self, env=None):
         command = [str(self.game / self.exe.name)]
         if self.wine:
             command = ["wine", self.exe.name]
@@ -159,9 +161,24 @@ class Runner:
         environment.update(env or {})
         if self.wine:
             environment.setdefault("WINEDEBUG", "-all")
+        return command, environment
+
+    def run(self, stdin=b"", developer=False, env=None, timeout=400):
+        command, environment = self.command(env)
         completed = subprocess.run(command, cwd=self.game, input=stdin, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, env=environment, timeout=timeout)
         return Result(completed.returncode, completed.stdout, self.start_screen(developer))
+
+    def start(self, stdin=b"", env=None):
+        """Starts a run in the background with its whole input given; under
+        Wine the process started is the installer's own, so a kill ends it."""
+        command, environment = self.command(env)
+        process = subprocess.Popen(command, cwd=self.game, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, env=environment)
+        process.stdin.write(stdin)
+        process.stdin.close()
+        process.stdin = None  # all input given: communicate() only reads
+        return process
 
 
 def cases():
