@@ -6,12 +6,14 @@
 
 namespace app {
 
-console_buffer::console_buffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+console_buffer::console_buffer(platform::console_stream stream) : stream_(stream) {
+    setp(buffer_, buffer_ + sizeof buffer_);
+}
 
 console_buffer::~console_buffer() {
     drain();
     // A lead byte without its trail byte is still the program's output.
-    platform::write_console(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    platform::write_console(stream_, pbase(), static_cast<std::size_t>(pptr() - pbase()));
 }
 
 console_buffer::int_type console_buffer::overflow(int_type c) {
@@ -40,7 +42,7 @@ void console_buffer::drain() {
         if (whole + width > size) break;
         whole += width;
     }
-    platform::write_console(buffer_, whole);
+    platform::write_console(stream_, buffer_, whole);
     std::memmove(buffer_, buffer_ + whole, size - whole);
     setp(buffer_, buffer_ + sizeof buffer_);
     pbump(static_cast<int>(size - whole));

@@ -2,13 +2,15 @@
 // platform::write_console in whole GBK characters.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <streambuf>
 
 namespace app {
 
 class console_buffer : public std::streambuf {
 public:
-    console_buffer();
+    explicit console_buffer(platform::console_stream stream = platform::console_stream::output);
     ~console_buffer() override;
 
 protected:
@@ -17,6 +19,7 @@ protected:
 
 private:
     void drain();
+    platform::console_stream stream_;
     char buffer_[4096];
 };
 

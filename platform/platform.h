@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -27,10 +28,16 @@ void clear_console();
 void wait_for_key();
 void pause_for(unsigned milliseconds);
 
-// The single sink of console text. The bytes are GBK; a console or terminal
-// that expects another encoding gets them converted, anything else (a pipe,
-// a file) gets them unchanged.
-void write_console(const char* gbk, std::size_t size);
+// The single sink of console text, standard output or standard error. The
+// bytes are GBK; a console or terminal that expects another encoding gets
+// them converted, anything else (a pipe, a file) gets them unchanged.
+enum class console_stream { output, error };
+void write_console(console_stream stream, const char* gbk, std::size_t size);
+
+// The arguments the program was started with, after its own name, as the
+// system gives them: from the wide command line on Windows, so that a
+// folder's name keeps every character.
+std::vector<std::filesystem::path> program_arguments(int argc, char** argv);
 
 // --- Payloads ---------------------------------------------------------------
 

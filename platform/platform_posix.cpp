@@ -23,6 +23,7 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -181,13 +182,20 @@ void wait_for_key() {
 
 void pause_for(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-void write_console(const char* gbk, std::size_t size) {
-    if (is_terminal(STDOUT_FILENO)) {
+void write_console(console_stream stream, const char* gbk, std::size_t size) {
+    const int fd = stream == console_stream::error ? STDERR_FILENO : STDOUT_FILENO;
+    if (is_terminal(fd)) {
         std::string text = to_terminal(gbk, size);
-        write_all(STDOUT_FILENO, text.data(), text.size());
+        write_all(fd, text.data(), text.size());
     } else {
-        write_all(STDOUT_FILENO, gbk, size);
+        write_all(fd, gbk, size);
     }
+}
+
+std::vector<std::filesystem::path> program_arguments(int argc, char** argv) {
+    std::vector<std::filesystem::path> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    return arguments;
 }
 
 std::optional<std::string_view> payload_bytes(std::uint16_t id) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <mmsystem.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -103,8 +104,8 @@ void pause_for(unsigned milliseconds) { Sleep(milliseconds); }
 // On a console the GBK text is shown as wide text, so it reads correctly
 // whatever output code page the console has; redirected output keeps the
 // GBK bytes as they are.
-void write_console(const char* gbk, std::size_t size) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+void write_console(console_stream stream, const char* gbk, std::size_t size) {
+    HANDLE out = GetStdHandle(stream == console_stream::error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (size == 0) return;
     if (!GetConsoleMode(out, &mode)) {
@@ -126,6 +127,16 @@ void write_console(const char* gbk, std::size_t size) {
         p += written;
         left -= written;
     }
+}
+
+std::vector<std::filesystem::path> program_arguments(int, char**) {
+    std::vector<std::filesystem::path> arguments;
+    int count = 0;
+    wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) return arguments;
+    for (int i = 1; i < count; ++i) arguments.emplace_back(words[i]);
+    LocalFree(words);
+    return arguments;
 }
 
 // The four resource steps. The resources of the running executable stay

@@ -9,7 +9,7 @@ usage: checkexe.py EXE PAYLOAD_ID=FILE...
 import struct
 import sys
 
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "winmm.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll", "winmm.dll"}
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 
 
