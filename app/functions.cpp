@@ -29,8 +29,10 @@ void install_packaged_table(payload::payload_id id, std::ostream& out) {
 // Developer mode trusts the translators' own files: nothing is checked.
 bool allowed_by_gate(const char* windows_path, const char* question, const function_context& context) {
     if (context.developer_mode) return true;
+    std::optional<integrity::decision> given;
+    if (context.go_on) given = *context.go_on ? integrity::decision::go_on : integrity::decision::declined;
     return integrity::check_file(platform::game_path(windows_path), settings.manual_digest, question, context.in,
-                                 context.out) == integrity::decision::go_on;
+                                 context.out, given) == integrity::decision::go_on;
 }
 
 manual::install_options manual_install_options(bool developer_mode) {

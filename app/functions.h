@@ -2,6 +2,7 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <ostream>
 
 namespace app {
@@ -15,6 +16,9 @@ struct function_context {
     bool developer_mode;
     std::istream& in;   // answers to the integrity question
     std::ostream& out;  // progress lines
+    // The answer to the integrity question given in advance (go on or not);
+    // none: it is read from in.
+    std::optional<bool> go_on = std::nullopt;
 };
 
 // Runs one function on the game folder, the current directory, holding the

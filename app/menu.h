@@ -10,8 +10,9 @@
 
 namespace app {
 
-inline constexpr char version_text[] = "V1.2.1Beta3";
-inline constexpr char16_t version_text_wide[] = u"V1.2.1Beta3";
+// The version, as the version block of the executable holds it.
+inline constexpr char version_text[] = VARNHOLT_VERSION_TEXT;
+inline constexpr char16_t version_text_wide[] = u"" VARNHOLT_VERSION_TEXT;
 
 // Sizes the console and prints the screen for the mode. Throws core::failure
 // payload_unavailable when the banner payload cannot be had, in either mode.

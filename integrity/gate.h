@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -12,11 +13,13 @@ namespace integrity {
 enum class decision { go_on, declined };
 
 // Digests the file at path and compares the digest text with expected.
-// A match goes on without a word; a mismatch prints question and reads
-// answers from in until one is Y or N (either case). End of input declines:
-// no answer can come any more. Throws core::failure game_file_unavailable
-// when the file is not a regular file or does not open.
+// A match goes on without a word; a mismatch prints question and then takes
+// the given answer, printed after the question as Y or N, or, without one,
+// reads answers from in until one is Y or N (either case). End of input
+// declines: no answer can come any more. Throws core::failure
+// game_file_unavailable when the file is not a regular file or does not
+// open.
 decision check_file(const std::filesystem::path& path, const std::string& expected, const std::string& question,
-                    std::istream& in, std::ostream& out);
+                    std::istream& in, std::ostream& out, std::optional<decision> given_answer = std::nullopt);
 
 }  // namespace integrity

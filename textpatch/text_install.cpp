@@ -91,6 +91,30 @@ void write_text_region(std::fstream& asset, const text_region& region, std::stri
     if (asset.fail()) fail(core::failure_code::game_file_unavailable);
 }
 
+region_reading read_text_region() {
+    std::error_code error;
+    if (!std::filesystem::exists(asset_path(), error)) return {region_search::no_asset, {}};
+    require_regular_file(asset_path());
+    std::ifstream in(asset_path(), std::ios::binary);
+    if (!in.is_open()) fail(core::failure_code::game_file_unavailable);
+    std::ostringstream quiet;
+    const std::optional<text_region> region = locate_text_region(in, quiet);
+    if (in.bad()) fail(core::failure_code::game_file_unavailable);
+    if (!region) return {region_search::no_text_record, {}};
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(region->start));
+    std::string bytes(static_cast<std::size_t>(region->length), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+        fail(core::failure_code::game_file_unavailable);
+    }
+    return {region_search::found, std::move(bytes)};
+}
+
+bool holds_table(std::string_view region, std::string_view table) {
+    return region.size() >= table.size() && region.substr(0, table.size()) == table &&
+           region.find_first_not_of('\0', table.size()) == std::string_view::npos;
+}
+
 void make_region_durable(const text_region& region, std::string_view table) {
     // On the disk before the run says it is done, and read back as written.
     if (!platform::flush_to_disk(asset_path()) || !region_holds(region, table)) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 namespace textpatch {
@@ -26,6 +27,21 @@ void install_table(std::string_view table, std::ostream& out);
 // regular file or cannot be opened or read is game_file_unavailable, so a
 // missing table never replaces the game's text with an empty one.
 void install_developer_table(const std::filesystem::path& csv_path, std::ostream& out);
+
+// What the asset file holds where an install writes, for a report.
+enum class region_search { found, no_asset, no_text_record };
+struct region_reading {
+    region_search result;
+    std::string bytes;  // the region's bytes, when found
+};
+
+// Locates the region without printing anything and reads it. Throws
+// core::failure game_file_unavailable when the asset file is there but is
+// not a regular file or cannot be read.
+region_reading read_text_region();
+
+// Whether region holds table followed by zero bytes only.
+bool holds_table(std::string_view region, std::string_view table);
 
 // The steps of an install.
 // Opens the asset file for reading, locates the region (printing the

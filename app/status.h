@@ -1,0 +1,13 @@
+// What the game folder holds now, for the player and for support.
+#pragma once
+
+#include <ostream>
+
+namespace app {
+
+// Prints one line for the game text and one for the manual, in Chinese,
+// and changes nothing. Throws core::failure game_file_unavailable when a
+// file that is there cannot be read.
+void report_status(std::ostream& out);
+
+}  // namespace app
