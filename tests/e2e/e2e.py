@@ -95,10 +95,11 @@ class Screens:
 
 
 class Result:
-    def __init__(self, status, output, screen):
+    def __init__(self, status, output, screen, errors=b""):
         self.status = status
         self.output = output
         self.screen = screen
+        self.errors = errors
 
     def after_screen(self):
         """What the run printed after its start screen."""
@@ -153,21 +154,27 @@ class Runner:
         menu = self.screens.developer_menu() if developer else self.screens.menu()
         return self.screens.dedication() + menu
 
-    def command(self, env=None):
+    def command(self, env=None, args=(), cwd=None):
         command = [str(self.game / self.exe.name)]
         if self.wine:
-            command = ["wine", self.exe.name]
+            command = ["wine", self.exe.name if cwd is None else str(self.game / self.exe.name)]
+        command += list(args)
         environment = dict(os.environ)
         environment.update(env or {})
         if self.wine:
             environment.setdefault("WINEDEBUG", "-all")
         return command, environment
 
-    def run(self, stdin=b"", developer=False, env=None, timeout=400):
-        command, environment = self.command(env)
-        completed = subprocess.run(command, cwd=self.game, input=stdin, stdout=subprocess.PIPE,
+    def run(self, stdin=b"", developer=False, env=None, timeout=400, args=(), cwd=None):
+        """One run in the game folder (or in cwd), with its whole input."""
+        command, environment = self.command(env, args, cwd)
+        completed = subprocess.run(command, cwd=cwd or self.game, input=stdin, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, env=environment, timeout=timeout)
-        return Result(completed.returncode, completed.stdout, self.start_screen(developer))
+        return Result(completed.returncode, completed.stdout, self.start_screen(developer), completed.stderr)
+
+    def native_path(self, path):
+        """A path as the executable under test takes it on its command line."""
+        return "Z:" + str(path).replace("/", "\\") if self.wine else str(path)
 
     def start(self, stdin=b"", env=None):
         """Starts a run in the background with its whole input given; under
