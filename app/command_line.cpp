@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <array>
+#include <type_traits>
 
 namespace app {
 
@@ -44,8 +45,10 @@ constexpr char see_help[] = "（用法见 --help）";
 std::optional<std::string> ascii_of(const std::filesystem::path& argument) {
     std::string text;
     for (auto c : argument.native()) {
-        if (c <= 0 || c >= 0x80) return std::nullopt;
-        text += static_cast<char>(c);
+        // Unsigned: a byte of a multibyte character is no ASCII either.
+        const auto code = static_cast<std::make_unsigned_t<std::filesystem::path::value_type>>(c);
+        if (code == 0 || code >= 0x80) return std::nullopt;
+        text += static_cast<char>(code);
     }
     return text;
 }

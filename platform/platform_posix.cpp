@@ -35,14 +35,16 @@ struct payload_entry {
 
 bool is_terminal(int fd) { return ::isatty(fd) == 1; }
 
-void write_all(int fd, const char* data, std::size_t size) {
+// False when the descriptor took fewer bytes than given.
+bool write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
     }
+    return true;
 }
 
 void write_terminal(std::string_view text) {
@@ -227,16 +229,8 @@ void allow_execution(const std::filesystem::path& program) {
 bool write_new_file(const std::filesystem::path& file, std::string_view bytes) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    const bool complete = ::close(fd) == 0 && left == 0;
+    const bool written = write_all(fd, bytes.data(), bytes.size());
+    const bool complete = ::close(fd) == 0 && written;
     if (!complete) ::unlink(file.c_str());
     return complete;
 }

@@ -16,14 +16,16 @@
 
 namespace {
 
-void write_all(HANDLE out, const char* data, std::size_t size) {
+// False when the handle took fewer bytes than given.
+bool write_all(HANDLE out, const char* data, std::size_t size) {
     while (size > 0) {
         DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(out, data, chunk, &written, nullptr) || written == 0) return;
+        if (!WriteFile(out, data, chunk, &written, nullptr) || written == 0) return false;
         data += written;
         size -= written;
     }
+    return true;
 }
 
 // One command string to the multimedia device, without a reply.
@@ -163,16 +165,8 @@ bool write_new_file(const std::filesystem::path& file, std::string_view bytes) {
     // CREATE_NEW fails on any entry of that name, a link included.
     HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return false;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(out, data, chunk, &written, nullptr) || written == 0) break;
-        data += written;
-        left -= written;
-    }
-    const bool complete = CloseHandle(out) && left == 0;
+    const bool written = write_all(out, bytes.data(), bytes.size());
+    const bool complete = CloseHandle(out) && written;
     if (!complete) DeleteFileW(file.c_str());
     return complete;
 }

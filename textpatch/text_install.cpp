@@ -26,21 +26,14 @@ void require_regular_file(const std::filesystem::path& path) {
     if (!std::filesystem::is_regular_file(path, error)) fail(core::failure_code::game_file_unavailable);
 }
 
-// Reads the region back and compares it with what was written: the table,
-// then zero bytes to the region's end.
-bool region_holds(const text_region& region, std::string_view table) {
-    std::ifstream in(asset_path(), std::ios::binary);
+// The region's bytes, read from an open asset file; nothing when they
+// cannot all be read.
+std::optional<std::string> read_region(std::ifstream& in, const text_region& region) {
+    in.clear();
     in.seekg(static_cast<std::streamoff>(region.start));
-    std::vector<char> piece(1 << 16);
-    for (std::uint64_t at = 0; at < region.length;) {
-        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), region.length - at));
-        if (!in.read(piece.data(), static_cast<std::streamsize>(size))) return false;
-        for (std::size_t i = 0; i < size; ++i, ++at) {
-            const char expected = at < table.size() ? table[static_cast<std::size_t>(at)] : '\0';
-            if (piece[i] != expected) return false;
-        }
-    }
-    return true;
+    std::string bytes(static_cast<std::size_t>(region.length), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace
@@ -101,13 +94,9 @@ region_reading read_text_region() {
     const std::optional<text_region> region = locate_text_region(in, quiet);
     if (in.bad()) fail(core::failure_code::game_file_unavailable);
     if (!region) return {region_search::no_text_record, {}};
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(region->start));
-    std::string bytes(static_cast<std::size_t>(region->length), '\0');
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        fail(core::failure_code::game_file_unavailable);
-    }
-    return {region_search::found, std::move(bytes)};
+    std::optional<std::string> bytes = read_region(in, *region);
+    if (!bytes) fail(core::failure_code::game_file_unavailable);
+    return {region_search::found, std::move(*bytes)};
 }
 
 bool holds_table(std::string_view region, std::string_view table) {
@@ -117,7 +106,10 @@ bool holds_table(std::string_view region, std::string_view table) {
 
 void make_region_durable(const text_region& region, std::string_view table) {
     // On the disk before the run says it is done, and read back as written.
-    if (!platform::flush_to_disk(asset_path()) || !region_holds(region, table)) {
+    if (!platform::flush_to_disk(asset_path())) fail(core::failure_code::game_file_unavailable);
+    std::ifstream in(asset_path(), std::ios::binary);
+    const std::optional<std::string> written = read_region(in, region);
+    if (!written || !holds_table(*written, table)) {
         fail(core::failure_code::game_file_unavailable);
     }
 }

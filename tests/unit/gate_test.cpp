@@ -38,7 +38,7 @@ struct result {
 
 result run_gate(const std::string& expected, std::istream& in) {
     std::ostringstream out;
-    result r{outcome::fails, "", ""};
+    result r{outcome::fails, "", "", std::nullopt};
     r.failure = failure_of([&] {
         const integrity::decision decision = integrity::check_file(archive, expected, question, in, out);
         r.how = decision == integrity::decision::go_on ? outcome::goes_on : outcome::declines;

@@ -31,7 +31,9 @@ struct game_folder : scoped_temp_folder {
 };
 
 std::optional<failure_code> install(std::ostream& out, bool developer_mode = false) {
-    return failure_of([&] { manual::install({developer_mode}, out); });
+    manual::install_options options;
+    options.developer_mode = developer_mode;
+    return failure_of([&] { manual::install(options, out); });
 }
 
 std::optional<failure_code> restore() {

@@ -75,6 +75,18 @@ music::music_system scripted_player_log::system(const std::filesystem::path& tem
 
 std::filesystem::path tune_in(const std::filesystem::path& folder) { return folder / music::tune_file_name; }
 
+// Runs the loop on a worker for a while, clears the flag and says how long
+// the worker took to end after that.
+milliseconds stopping_time(const music::music_system& system, milliseconds run_for) {
+    std::atomic<bool> playing{true};
+    std::thread worker(music::play_loop, std::ref(playing), std::cref(system));
+    std::this_thread::sleep_for(run_for);
+    auto cleared = steady_clock::now();
+    playing = false;
+    worker.join();
+    return std::chrono::duration_cast<milliseconds>(steady_clock::now() - cleared);
+}
+
 }  // namespace
 
 TEST(play_loop, opens_plays_and_starts_again_only_after_an_end) {
@@ -136,14 +148,7 @@ TEST(play_loop, ends_within_200_ms_of_the_flag_clearing) {
     scoped_temp_folder folder;
     std::atomic<bool> unused{true};
     scripted_player_log log{unused, {}, 0};
-    const music::music_system system = log.system(folder.path());
-    std::atomic<bool> playing{true};
-    std::thread worker(music::play_loop, std::ref(playing), std::cref(system));
-    std::this_thread::sleep_for(milliseconds(450));
-    auto cleared = steady_clock::now();
-    playing = false;
-    worker.join();
-    EXPECT_LE(steady_clock::now() - cleared, milliseconds(200));
+    EXPECT_LE(stopping_time(log.system(folder.path()), milliseconds(450)), milliseconds(200));
     EXPECT_FALSE(std::filesystem::exists(tune_in(folder.path())));
 }
 
@@ -154,14 +159,7 @@ TEST(play_loop, unwritable_temporary_folder_means_a_run_without_music) {
     const std::filesystem::path temp = folder.path() / "not a folder";
     write_file(temp, "");
     scoped_environment_variable tmpdir("TMPDIR", temp.string());
-    std::atomic<bool> playing{true};
-    const music::music_system system = music::installer_music_system();
-    std::thread worker(music::play_loop, std::ref(playing), std::cref(system));
-    std::this_thread::sleep_for(milliseconds(350));
-    auto cleared = steady_clock::now();
-    playing = false;
-    worker.join();
-    EXPECT_LE(steady_clock::now() - cleared, milliseconds(200));
+    EXPECT_LE(stopping_time(music::installer_music_system(), milliseconds(350)), milliseconds(200));
     EXPECT_EQ("", read_file(temp));
 }
 

@@ -286,7 +286,9 @@ TEST(developer_text_install, refusals) {
         put_game(asset.bytes);
         if (r.table) write_file(csv_file, *r.table);
         if (std::string(r.table_kind) == "folder") std::filesystem::create_directories(csv_file);
-        if (std::string(r.table_kind) == "pipe") ASSERT_EQ(0, mkfifo(csv_file.c_str(), 0644));
+        if (std::string(r.table_kind) == "pipe") {
+            ASSERT_EQ(0, mkfifo(csv_file.c_str(), 0644));
+        }
 
         EXPECT_EQ(r.failure, install_developer_table());
         EXPECT_EQ(asset.bytes, read_file(asset_file));
