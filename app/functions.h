@@ -1,6 +1,8 @@
 // The installer's four functions, as the menu offers them.
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -13,6 +15,8 @@ enum class function_outcome { completed, declined };
 
 // What a function needs from its run.
 struct function_context {
+    platform::file_system& files;
+    platform::process_runner& processes;
     bool developer_mode;
     std::istream& in;   // answers to the integrity question
     std::ostream& out;  // progress lines
@@ -23,7 +27,8 @@ struct function_context {
 
 // Runs one function on the game folder, the current directory, holding the
 // folder's lock: while another installer holds it, the function fails with
-// game_file_unavailable before it changes anything. Returns declined when
+// game_file_unavailable before it changes anything. Every operation on the
+// game's files goes through the context's file system and process runner. Returns declined when
 // the user declined at the integrity question; throws core::failure when
 // the function cannot finish.
 function_outcome run_function(installer_function function, const function_context& context);

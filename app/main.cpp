@@ -3,6 +3,7 @@
 #include "app/run.h"
 #include "app/unattended.h"
 #include "music/music.h"
+#include "platform/file_system.h"
 #include "platform/platform.h"
 
 #include <cstdlib>
@@ -33,7 +34,9 @@ int run_interactive(bool with_music) {
     // For the end-to-end tests only: hundreds of runs in a row skip the
     // dedication's pause.
     const bool skip_pause = std::getenv("VARNHOLT_TEST_SKIP_PAUSE") != nullptr;
-    const app::run_hooks hooks{std::cin,
+    const app::run_hooks hooks{platform::system_file_system(),
+                               platform::system_process_runner(),
+                               std::cin,
                                std::cout,
                                skip_pause ? std::function<void(unsigned)>([](unsigned) {}) : platform::pause_for,
                                platform::clear_console,
@@ -53,5 +56,6 @@ int main(int argc, char** argv) {
     const stream_buffer_swap errors_swap(std::cerr, &errors);
     const std::vector<std::filesystem::path> arguments = platform::program_arguments(argc, argv);
     if (arguments.empty()) return run_interactive(true);
-    return app::run_with_arguments(arguments, std::cin, std::cout, std::cerr, run_interactive);
+    return app::run_with_arguments(arguments, platform::system_file_system(), platform::system_process_runner(),
+                                   std::cin, std::cout, std::cerr, run_interactive);
 }

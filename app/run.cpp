@@ -6,7 +6,6 @@
 #include "app/settings.h"
 #include "core/failure.h"
 
-#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -17,10 +16,9 @@ std::string dedication_line() {
            settings.dedication_alias + "），愿你在星海中安眠。";
 }
 
-bool detect_developer_mode() {
-    std::error_code error;
-    auto status = std::filesystem::symlink_status("zelttest", error);
-    return !error && std::filesystem::exists(status);
+bool detect_developer_mode(platform::file_system& files) {
+    const platform::io_result<platform::entry_kind> kind = files.inspect("zelttest");
+    return kind && *kind != platform::entry_kind::absent;
 }
 
 namespace {
@@ -34,7 +32,7 @@ void wait_for_key(const run_hooks& hooks) {
 // the exit status; every failure of the installer's own ends here.
 int run_guarded(const run_hooks& hooks) {
     try {
-        const bool developer_mode = detect_developer_mode();
+        const bool developer_mode = detect_developer_mode(hooks.files);
         show_menu(hooks.out, developer_mode);
         std::optional<installer_function> function = read_menu_choice(hooks.in, hooks.out, developer_mode);
         if (!function) {
@@ -42,7 +40,7 @@ int run_guarded(const run_hooks& hooks) {
             hooks.out << "\n" << std::flush;
             return 0;
         }
-        const function_context context{developer_mode, hooks.in, hooks.out};
+        const function_context context{hooks.files, hooks.processes, developer_mode, hooks.in, hooks.out};
         if (run_function(*function, context) == function_outcome::declined) return 0;
         hooks.out << "\n完成！按任意键退出！\n";
         wait_for_key(hooks);

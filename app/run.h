@@ -2,6 +2,8 @@
 // exit status.
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <atomic>
 #include <functional>
 #include <istream>
@@ -13,6 +15,8 @@ namespace app {
 // How a run meets the console and the music. main passes the real ones;
 // tests pass streams and fakes.
 struct run_hooks {
+    platform::file_system& files;
+    platform::process_runner& processes;
     std::istream& in;
     std::ostream& out;
     std::function<void(unsigned milliseconds)> pause;
@@ -26,7 +30,7 @@ std::string dedication_line();
 
 // True when an entry named "zelttest" of any kind stands in the current
 // folder, a dangling link included.
-bool detect_developer_mode();
+bool detect_developer_mode(platform::file_system& files);
 
 // The whole run: the dedication, the start screen, one function chosen at
 // the menu and its ending. Returns the exit status: 0 after a completed

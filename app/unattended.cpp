@@ -5,14 +5,17 @@
 #include "app/run.h"
 #include "app/status.h"
 #include "core/failure.h"
+#include "platform/platform.h"
 
 namespace app {
 
 namespace {
 
-// Reports a failure without the key wait of the interactive run.
-int report(const core::failure& failure, std::ostream& out) {
+// Reports a failure without the key wait of the interactive run; which
+// file and why, when known, follow on standard error.
+int report(const core::failure& failure, std::ostream& out, std::ostream& errors) {
     out << failure_message(failure.code) << "\n" << std::flush;
+    if (!failure.detail.empty()) errors << failure.detail << "\n" << std::flush;
     return exit_failed;
 }
 
@@ -25,12 +28,12 @@ bool offered_in_developer_mode(installer_function function) {
     return function == installer_function::install_text || function == installer_function::install_manual;
 }
 
-int run_status(std::ostream& out) {
+int run_status(platform::file_system& files, std::ostream& out, std::ostream& errors) {
     try {
-        report_status(out);
+        report_status(files, out);
         return exit_done;
     } catch (const core::failure& failure) {
-        return report(failure, out);
+        return report(failure, out, errors);
     } catch (const std::exception& error) {
         return report_unexpected(error, out);
     }
@@ -38,15 +41,16 @@ int run_status(std::ostream& out) {
 
 }  // namespace
 
-int run_function_unattended(installer_function function, const invocation& invocation, std::istream& in,
-                            std::ostream& out, std::ostream& errors) {
+int run_function_unattended(installer_function function, const invocation& invocation, platform::file_system& files,
+                            platform::process_runner& processes, std::istream& in, std::ostream& out,
+                            std::ostream& errors) {
     try {
-        const bool developer_mode = detect_developer_mode();
+        const bool developer_mode = detect_developer_mode(files);
         if (developer_mode && !offered_in_developer_mode(function)) {
             errors << "内部测试模式下（游戏文件夹中有zelttest）不能使用该命令。\n" << std::flush;
             return exit_usage;
         }
-        const function_context context{developer_mode, in, out, invocation.go_on};
+        const function_context context{files, processes, developer_mode, in, out, invocation.go_on};
         if (run_function(function, context) == function_outcome::declined) {
             // The question's line is still open unless the answer was given.
             if (!invocation.go_on) out << "\n" << std::flush;
@@ -55,14 +59,15 @@ int run_function_unattended(installer_function function, const invocation& invoc
         out << "\n完成！\n" << std::flush;
         return exit_done;
     } catch (const core::failure& failure) {
-        return report(failure, out);
+        return report(failure, out, errors);
     } catch (const std::exception& error) {
         return report_unexpected(error, out);
     }
 }
 
-int run_with_arguments(const std::vector<std::filesystem::path>& arguments, std::istream& in, std::ostream& out,
-                       std::ostream& errors, const std::function<int(bool music)>& interactive) {
+int run_with_arguments(const std::vector<std::filesystem::path>& arguments, platform::file_system& files,
+                       platform::process_runner& processes, std::istream& in, std::ostream& out, std::ostream& errors,
+                       const std::function<int(bool music)>& interactive) {
     const std::variant<invocation, usage_error> parsed = parse_command_line(arguments);
     if (const usage_error* error = std::get_if<usage_error>(&parsed)) {
         errors << error->message << "\n" << std::flush;
@@ -77,13 +82,15 @@ int run_with_arguments(const std::vector<std::filesystem::path>& arguments, std:
     default: break;
     }
     if (asked.game_folder) {
-        std::error_code error;
-        std::filesystem::current_path(*asked.game_folder, error);
-        if (error) return report(core::failure{core::failure_code::game_file_unavailable}, out);
+        const platform::io_status entered = platform::enter_folder(*asked.game_folder);
+        if (!entered) {
+            return report(core::failure{core::failure_code::game_file_unavailable, platform::describe(entered.error())},
+                          out, errors);
+        }
     }
     switch (asked.what) {
-    case command::status: return run_status(out);
-    case command::function: return run_function_unattended(asked.function, asked, in, out, errors);
+    case command::status: return run_status(files, out, errors);
+    case command::function: return run_function_unattended(asked.function, asked, files, processes, in, out, errors);
     default: return interactive(asked.music);
     }
 }

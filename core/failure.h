@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 namespace core {
 
@@ -23,6 +25,13 @@ enum class failure_code : std::int32_t {
 // Thrown where a step fails; caught only by the run, which reports it.
 struct failure {
     failure_code code;
+    // Which file and why, as one line of GBK text for the player
+    // ("Data\sharedassets0.assets：拒绝访问。"); empty when nothing more is
+    // known. The unattended run prints it after the message.
+    std::string detail = {};
 };
+
+// Throws the failure; the one way a step ends a function.
+[[noreturn]] inline void fail(failure_code code, std::string detail = {}) { throw failure{code, std::move(detail)}; }
 
 }  // namespace core

@@ -5,12 +5,13 @@
 
 namespace integrity {
 
-decision check_file(const std::filesystem::path& path, const std::string& expected, const std::string& question,
-                    std::istream& in, std::ostream& out, std::optional<decision> given_answer) {
+decision check_file(platform::file_system& files, const std::filesystem::path& path, const std::string& expected,
+                    const std::string& question, std::istream& in, std::ostream& out,
+                    std::optional<decision> given_answer) {
     // Said before the digest starts: a large archive takes a moment.
     out << "正在校验游戏文件完整性，请稍候...\n" << std::flush;
-    const std::optional<std::string> digest = digest_of_file(path);
-    if (!digest) throw core::failure{core::failure_code::game_file_unavailable};
+    const platform::io_result<std::string> digest = digest_of_file(files, path);
+    if (!digest) core::fail(core::failure_code::game_file_unavailable, platform::describe(digest.error()));
     if (*digest == expected) return decision::go_on;
 
     out << question << std::flush;

@@ -1,9 +1,12 @@
 // MD5 message digest (RFC 1321), given as 32 upper-case hexadecimal digits.
 #pragma once
 
+#include "platform/file_system.h"
 #include <cstdint>
+
 #include <filesystem>
 #include <fstream>
+#include <istream>
 #include <optional>
 #include <string>
 
@@ -13,9 +16,11 @@ class md5_digest {
 public:
     md5_digest();
     void update(const unsigned char* bytes, std::uint32_t length);
-    // Feeds the rest of a binary input file stream, 1024 bytes at a time,
-    // then closes it. False, with nothing fed, when the stream is already
-    // failed (the file did not open).
+    // Feeds the rest of a binary input stream, 1024 bytes at a time. False,
+    // with nothing fed, when the stream is already failed (the file did not
+    // open).
+    bool update_from_stream(std::istream& stream);
+    // The same for a file stream, which is closed afterwards.
     bool update_from_stream(std::ifstream& stream);
     // The digest of every byte fed so far. It does not end the message:
     // more bytes may follow, and a later digest covers them all.
@@ -33,8 +38,8 @@ private:
     bool finalized_;
 };
 
-// The digest of a whole regular file; nothing when it is not a regular file
-// or cannot be read.
-std::optional<std::string> digest_of_file(const std::filesystem::path& path);
+// The digest of a whole regular file; the error when it is not a regular
+// file or cannot be opened or read.
+platform::io_result<std::string> digest_of_file(platform::file_system& files, const std::filesystem::path& path);
 
 }  // namespace integrity

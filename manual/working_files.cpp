@@ -1,21 +1,27 @@
 #include "manual/working_files.h"
 
-#include "manual/file_helpers.h"
+#include "core/failure.h"
 #include "platform/platform.h"
 
 namespace manual {
 
-bool clear_working_files() {
-    for (const char* name : archiver_files) {
-        if (!delete_file_if_present(platform::game_path(name))) return false;
-    }
-    if (!delete_file_if_present(platform::game_path("book.zip"))) return false;
-    // Whether temp held any file does not matter here, only that it is gone.
-    const std::filesystem::path temp = platform::game_path("temp");
-    delete_tree_counting_files(temp);
-    if (entry_exists(temp)) return false;
-    return delete_file_if_present(platform::game_path(partial_backup_name)) &&
-           delete_file_if_present(platform::game_path(archiver_partial_name));
+namespace {
+
+void remove(platform::file_system& files, const char* windows_path, bool tree) {
+    const auto path = platform::game_path(windows_path);
+    const platform::io_result<platform::removal> removed = tree ? files.remove_tree(path) : files.remove_file(path);
+    if (!removed) core::fail(core::failure_code::delete_failed, platform::describe(removed.error()));
+}
+
+}  // namespace
+
+void clear_working_files(platform::file_system& files, log_handling log) {
+    for (const char* name : archiver_files) remove(files, name, false);
+    remove(files, pages_name, false);
+    if (log == log_handling::remove) remove(files, log_name, false);
+    remove(files, unpacked_name, true);
+    remove(files, partial_backup_name, false);
+    remove(files, archiver_partial_name, false);
 }
 
 }  // namespace manual

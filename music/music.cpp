@@ -1,7 +1,5 @@
 #include "music/music.h"
 
-#include <system_error>
-
 namespace music {
 
 std::filesystem::path tune_file_in(const std::filesystem::path& folder) {
@@ -16,11 +14,14 @@ std::filesystem::path tune_file_in(const std::filesystem::path& folder) {
 music_system installer_music_system() {
     music_system system;
     system.write_tune = [](const std::filesystem::path& file) {
+        const std::optional<std::string_view> tune = payload::bytes_of(payload::payload_id::tune);
+        if (!tune) return payload::write_result::payload_unavailable;
         // Whatever stands at the name goes first, a planted link included;
         // the tune is then written only into a file of its own making.
-        std::error_code ignored;
-        std::filesystem::remove(file, ignored);
-        return payload::write_new_file(payload::payload_id::tune, file);
+        platform::file_system& files = platform::system_file_system();
+        (void)files.remove_file(file);
+        return files.create_file(file, *tune) ? payload::write_result::written
+                                              : payload::write_result::file_not_written;
     };
     return system;
 }
@@ -40,8 +41,7 @@ void play_loop(std::atomic<bool>& playing, const music_system& system) {
         platform::pause_for(100);
     }
     player->close();
-    std::error_code ignored;
-    std::filesystem::remove(tune_file, ignored);
+    if (system.remove_tune) system.remove_tune(tune_file);
 }
 
 }  // namespace music

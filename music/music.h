@@ -22,6 +22,10 @@ struct music_system {
     std::function<std::optional<std::filesystem::path>()> temp_folder = platform::temp_folder;
     // Writes the tune to the file; anything but written means no music.
     std::function<payload::write_result(const std::filesystem::path& file)> write_tune;
+    // Deletes the tune file after the music.
+    std::function<void(const std::filesystem::path& file)> remove_tune = [](const std::filesystem::path& file) {
+        (void)platform::system_file_system().remove_file(file);
+    };
 };
 
 // The installer's own system: the platform's player and temporary folder,

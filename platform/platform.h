@@ -5,6 +5,8 @@
 // with a value and the caller decides what a refusal means to the player.
 #pragma once
 
+#include "platform/file_system.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -52,47 +54,8 @@ std::optional<std::string_view> payload_bytes(std::uint16_t id);
 // separators of this platform.
 std::filesystem::path game_path(std::string_view windows_path);
 
-// Lets a written program file be started (POSIX execute permission).
-void allow_execution(const std::filesystem::path& program);
-
-// Creates the file and writes bytes into it, without following a link and
-// without ever opening an entry that already stands at that name. False
-// when the file cannot be created or written completely.
-bool write_new_file(const std::filesystem::path& file, std::string_view bytes);
-
-// Makes what was written to a file, or to a folder's list of entries,
-// durable: on the disk, not only in the system's cache. False when the
-// entry cannot be opened or flushed.
-bool flush_to_disk(const std::filesystem::path& entry);
-
-// Puts the file from in the place of to in one step, replacing to when it
-// exists, and makes the change durable. When it answers false, both names
-// are as they were.
-bool replace_file(const std::filesystem::path& from, const std::filesystem::path& to);
-
-// --- One installer per game folder ---------------------------------------------
-
-// Held while a function changes the game folder. The system lets go of it
-// when the process ends, however it ends; no file of it stays behind.
-class folder_lock {
-public:
-    virtual ~folder_lock() = default;
-};
-
-// Takes the current folder for this installer alone; nothing when another
-// process holds it.
-std::unique_ptr<folder_lock> lock_current_folder();
-
-// --- The archiver -------------------------------------------------------------
-// The bundled archiver, started from the game folder where its files were
-// written: unpack book.zip into the folder temp, then add temp's contents to
-// TechnicalManual/package.nw. Standard output is discarded, or shown on the
-// console for update_shown; standard error is appended to zelt.log, which is
-// created when absent.
-enum class archiver_step { extract, update, update_shown };
-
-// Runs the step and waits for it; the archiver's exit status.
-int run_archiver(archiver_step step);
+// Makes the folder the current one, for the rest of the run.
+io_status enter_folder(const std::filesystem::path& folder);
 
 // --- Music --------------------------------------------------------------------
 

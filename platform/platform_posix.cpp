@@ -1,5 +1,5 @@
 // POSIX side of the platform seam: a terminal stands in for the Windows
-// console, /bin/sh runs the archiver, and the payloads are linked into the
+// console, and the payloads are linked into the
 // binary as a table of byte ranges.
 #include "platform/platform.h"
 #include "platform/tune_player_posix.h"
@@ -11,15 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <iconv.h>
 #include <iterator>
 #include <langinfo.h>
 #include <mutex>
 #include <string>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -127,18 +123,6 @@ void restore_terminal_and_reraise(int signal_number) {
     std::raise(signal_number);
 }
 
-// The folder is locked through an open descriptor of it. The descriptor is
-// inherited by the archiver the installer starts, so an archiver that
-// outlives a killed installer still keeps a second installer out.
-class descriptor_lock : public platform::folder_lock {
-public:
-    explicit descriptor_lock(int fd) : fd_(fd) {}
-    ~descriptor_lock() override { ::close(fd_); }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 extern "C" const payload_entry varnholt_payloads[];
@@ -218,62 +202,9 @@ std::filesystem::path game_path(std::string_view windows_path) {
     return path;
 }
 
-void allow_execution(const std::filesystem::path& program) {
-    std::error_code ignored;
-    std::filesystem::permissions(
-        program,
-        std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
-        std::filesystem::perm_options::add, ignored);
-}
-
-bool write_new_file(const std::filesystem::path& file, std::string_view bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written = write_all(fd, bytes.data(), bytes.size());
-    const bool complete = ::close(fd) == 0 && written;
-    if (!complete) ::unlink(file.c_str());
-    return complete;
-}
-
-bool flush_to_disk(const std::filesystem::path& entry) {
-    const int fd = ::open(entry.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool flushed = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && flushed;
-}
-
-bool replace_file(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return false;
-    // The rename is a change of the folder's entries: flushed with it.
-    const std::filesystem::path folder = to.has_parent_path() ? to.parent_path() : ".";
-    flush_to_disk(folder);
-    return true;
-}
-
-std::unique_ptr<folder_lock> lock_current_folder() {
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return nullptr;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    return std::make_unique<descriptor_lock>(fd);
-}
-
-int run_archiver(archiver_step step) {
-    const char* command = "";
-    switch (step) {
-    case archiver_step::extract: command = "./7za.exe x ./book.zip -o./temp -aoa >/dev/null 2>>zelt.log"; break;
-    case archiver_step::update:
-        command = "./7za.exe a ./TechnicalManual/package.nw ./temp/* >/dev/null 2>>zelt.log";
-        break;
-    case archiver_step::update_shown: command = "./7za.exe a ./TechnicalManual/package.nw ./temp/* 2>>zelt.log"; break;
-    }
-    std::fflush(stdout);
-    int status = std::system(command);
-    if (status == -1) return -1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+io_status enter_folder(const std::filesystem::path& folder) {
+    if (::chdir(folder.c_str()) != 0) return io_error{operation::enter_folder, folder, error_kind::not_found, errno};
+    return {};
 }
 
 std::unique_ptr<tune_player> make_tune_player() { return make_synthesizer_tune_player({}); }

@@ -1,6 +1,5 @@
 // Windows side of the platform seam: the console API, the resources of the
-// running executable, the command interpreter and the multimedia command
-// strings of WINMM.
+// running executable and the multimedia command strings of WINMM.
 #include "platform/platform.h"
 
 // windows.h first: the multimedia header needs its types.
@@ -56,18 +55,6 @@ public:
         send_command(L"stop bgm");
         send_command(L"close bgm");
     }
-};
-
-// The folder is locked through a file in it that no other process may open
-// and that the system deletes when the handle closes, also when the process
-// is killed.
-class file_lock : public platform::folder_lock {
-public:
-    explicit file_lock(HANDLE file) : file_(file) {}
-    ~file_lock() override { CloseHandle(file_); }
-
-private:
-    HANDLE file_;
 };
 
 }  // namespace
@@ -159,52 +146,12 @@ std::filesystem::path game_path(std::string_view windows_path) {
     return std::filesystem::path(std::string(windows_path));
 }
 
-void allow_execution(const std::filesystem::path&) {}
-
-bool write_new_file(const std::filesystem::path& file, std::string_view bytes) {
-    // CREATE_NEW fails on any entry of that name, a link included.
-    HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return false;
-    const bool written = write_all(out, bytes.data(), bytes.size());
-    const bool complete = CloseHandle(out) && written;
-    if (!complete) DeleteFileW(file.c_str());
-    return complete;
-}
-
-bool flush_to_disk(const std::filesystem::path& entry) {
-    // A rename is made durable by its own flag (replace_file); a folder
-    // needs nothing more.
-    std::error_code error;
-    if (std::filesystem::is_directory(entry, error)) return true;
-    HANDLE file = CreateFileW(entry.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool flushed = FlushFileBuffers(file) != 0;
-    return CloseHandle(file) && flushed;
-}
-
-bool replace_file(const std::filesystem::path& from, const std::filesystem::path& to) {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-std::unique_ptr<folder_lock> lock_current_folder() {
-    HANDLE file = CreateFileW(L"zelt.lock", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<file_lock>(file);
-}
-
-int run_archiver(archiver_step step) {
-    const char* command = "";
-    switch (step) {
-    case archiver_step::extract: command = "7za.exe x .\\book.zip -o.\\temp -aoa>nul 2>>zelt.log"; break;
-    case archiver_step::update: command = "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\*>nul 2>>zelt.log"; break;
-    case archiver_step::update_shown:
-        command = "7za.exe a .\\TechnicalManual\\package.nw .\\temp\\* 2>>zelt.log";
-        break;
+io_status enter_folder(const std::filesystem::path& folder) {
+    if (!SetCurrentDirectoryW(folder.c_str())) {
+        const DWORD code = GetLastError();
+        return io_error{operation::enter_folder, folder, error_kind::not_found, static_cast<int>(code)};
     }
-    std::fflush(stdout);
-    return std::system(command);
+    return {};
 }
 
 std::unique_ptr<tune_player> make_tune_player() { return std::make_unique<sequencer_tune_player>(); }

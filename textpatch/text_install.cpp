@@ -1,10 +1,12 @@
 #include "textpatch/text_install.h"
 
 #include "core/failure.h"
+#include "platform/file_stream.h"
 #include "platform/platform.h"
 #include "textpatch/table_conversion.h"
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -16,87 +18,102 @@ constexpr std::size_t fill_block_size = 2000000;
 
 std::filesystem::path asset_path() { return platform::game_path("Data\\sharedassets0.assets"); }
 
-[[noreturn]] void fail(core::failure_code code) { throw core::failure{code}; }
-
-// Only a regular file is opened: a pipe would block the open and a device
-// such as /dev/zero would never end the scan. The check follows links and
-// never blocks.
-void require_regular_file(const std::filesystem::path& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) fail(core::failure_code::game_file_unavailable);
+[[noreturn]] void fail(core::failure_code code, const platform::io_error& error) {
+    core::fail(code, platform::describe(error));
 }
 
-// The region's bytes, read from an open asset file; nothing when they
-// cannot all be read.
-std::optional<std::string> read_region(std::ifstream& in, const text_region& region) {
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(region.start));
+void require(const platform::io_status& status) {
+    if (!status) fail(core::failure_code::game_file_unavailable, status.error());
+}
+
+// Only a regular file is opened: a pipe would block the open and a device
+// such as /dev/zero would never end the scan.
+std::unique_ptr<platform::readable_file> open_for_reading(platform::file_system& files,
+                                                          const std::filesystem::path& path) {
+    platform::io_result<std::unique_ptr<platform::readable_file>> file = files.open_for_reading(path);
+    if (!file) fail(core::failure_code::game_file_unavailable, file.error());
+    return std::move(*file);
+}
+
+// The region's bytes, read from an open asset file.
+std::string read_region(platform::readable_file& file, const text_region& region) {
+    require(file.seek(region.start));
     std::string bytes(static_cast<std::size_t>(region.length), '\0');
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return std::nullopt;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const platform::io_result<std::size_t> got = file.read(bytes.data() + done, bytes.size() - done);
+        require(got.status());
+        if (*got == 0) break;
+        done += *got;
+    }
+    // A file that ends inside the region does not hold it.
+    bytes.resize(done);
     return bytes;
+}
+
+// Scans an open asset file; a read that fails part way is the file's
+// failure, not a missing record.
+std::optional<text_region> scan(platform::readable_file& file, std::ostream& out) {
+    platform::file_input in(file);
+    std::optional<text_region> region = locate_text_region(in, out);
+    if (in.error()) fail(core::failure_code::game_file_unavailable, *in.error());
+    return region;
 }
 
 }  // namespace
 
-text_region locate_asset_region(std::ostream& out) {
-    require_regular_file(asset_path());
-    std::ifstream in(asset_path(), std::ios::binary);
-    if (!in.is_open()) fail(core::failure_code::game_file_unavailable);
-    std::optional<text_region> region = locate_text_region(in, out);
-    if (!region) fail(core::failure_code::text_record_missing);
+text_region locate_asset_region(platform::file_system& files, std::ostream& out) {
+    const std::unique_ptr<platform::readable_file> file = open_for_reading(files, asset_path());
+    std::optional<text_region> region = scan(*file, out);
+    if (!region) core::fail(core::failure_code::text_record_missing);
     return *region;
 }
 
-std::fstream open_asset_for_update() {
-    require_regular_file(asset_path());
-    // in|out opens an existing file only, and keeps its contents.
-    std::fstream asset(asset_path(), std::ios::in | std::ios::out | std::ios::binary);
-    if (!asset.is_open()) fail(core::failure_code::game_file_unavailable);
-    return asset;
+std::unique_ptr<platform::updatable_file> open_asset_for_update(platform::file_system& files) {
+    platform::io_result<std::unique_ptr<platform::updatable_file>> asset = files.open_for_update(asset_path());
+    if (!asset) fail(core::failure_code::game_file_unavailable, asset.error());
+    return std::move(*asset);
 }
 
-void write_text_region(std::fstream& asset, const text_region& region, std::string_view table) {
+void write_text_region(platform::updatable_file& asset, const text_region& region, std::string_view table) {
     // A table that does not fit would run over the bytes after the region:
     // the asset file is not the one the table was made for. A table that
     // holds the next record's name would end the region inside itself at
     // the next install, and no install could find it whole again.
     if (table.size() > region.length || table.find("French") != std::string_view::npos) {
-        fail(core::failure_code::text_record_missing);
+        core::fail(core::failure_code::text_record_missing);
     }
     const std::uint64_t fill = region.length - table.size();
 
-    asset.seekp(static_cast<std::streamoff>(region.start));
-    if (asset.fail()) fail(core::failure_code::game_file_unavailable);
-    asset.write(table.data(), static_cast<std::streamsize>(table.size()));
-    if (asset.fail()) fail(core::failure_code::game_file_unavailable);
-
+    require(asset.seek(region.start));
+    require(asset.write(table.data(), table.size()));
     // The rest of the region becomes zero bytes, in pieces of one block.
     const std::vector<char> zeros(fill_block_size, '\0');
     for (std::uint64_t left = fill; left > 0;) {
         const std::uint64_t piece = std::min<std::uint64_t>(left, zeros.size());
-        asset.write(zeros.data(), static_cast<std::streamsize>(piece));
-        if (asset.fail()) fail(core::failure_code::game_file_unavailable);
+        require(asset.write(zeros.data(), static_cast<std::size_t>(piece)));
         left -= piece;
     }
-
-    // The close flushes the last buffered bytes: a full disk may show only here.
-    asset.close();
-    if (asset.fail()) fail(core::failure_code::game_file_unavailable);
+    // On the disk before the run says it is done; a full disk may show only
+    // in the flush or the close.
+    require(asset.flush());
+    require(asset.close());
 }
 
-region_reading read_text_region() {
-    std::error_code error;
-    if (!std::filesystem::exists(asset_path(), error)) return {region_search::no_asset, {}};
-    require_regular_file(asset_path());
-    std::ifstream in(asset_path(), std::ios::binary);
-    if (!in.is_open()) fail(core::failure_code::game_file_unavailable);
+region_reading read_text_region(platform::file_system& files) {
+    const platform::io_result<platform::entry_kind> kind = files.inspect(asset_path());
+    if (!kind) fail(core::failure_code::game_file_unavailable, kind.error());
+    if (*kind == platform::entry_kind::absent) return {region_search::no_asset, {}};
+    const std::unique_ptr<platform::readable_file> file = open_for_reading(files, asset_path());
     std::ostringstream quiet;
-    const std::optional<text_region> region = locate_text_region(in, quiet);
-    if (in.bad()) fail(core::failure_code::game_file_unavailable);
+    const std::optional<text_region> region = scan(*file, quiet);
     if (!region) return {region_search::no_text_record, {}};
-    std::optional<std::string> bytes = read_region(in, *region);
-    if (!bytes) fail(core::failure_code::game_file_unavailable);
-    return {region_search::found, std::move(*bytes)};
+    std::string bytes = read_region(*file, *region);
+    if (bytes.size() != region->length) {
+        core::fail(core::failure_code::game_file_unavailable,
+                   platform::describe({platform::operation::read, asset_path(), platform::error_kind::io_error}));
+    }
+    return {region_search::found, std::move(bytes)};
 }
 
 bool holds_table(std::string_view region, std::string_view table) {
@@ -104,41 +121,41 @@ bool holds_table(std::string_view region, std::string_view table) {
            region.find_first_not_of('\0', table.size()) == std::string_view::npos;
 }
 
-void make_region_durable(const text_region& region, std::string_view table) {
-    // On the disk before the run says it is done, and read back as written.
-    if (!platform::flush_to_disk(asset_path())) fail(core::failure_code::game_file_unavailable);
-    std::ifstream in(asset_path(), std::ios::binary);
-    const std::optional<std::string> written = read_region(in, region);
-    if (!written || !holds_table(*written, table)) {
-        fail(core::failure_code::game_file_unavailable);
+namespace {
+
+// Read back as written before the run says it is done.
+void check_written(platform::file_system& files, const text_region& region, std::string_view table) {
+    const std::unique_ptr<platform::readable_file> file = open_for_reading(files, asset_path());
+    const std::string written = read_region(*file, region);
+    if (written.size() != region.length || !holds_table(written, table)) {
+        core::fail(core::failure_code::game_file_unavailable);
     }
 }
 
-void install_table(std::string_view table, std::ostream& out) {
-    const text_region region = locate_asset_region(out);
-    std::fstream asset = open_asset_for_update();
-    write_text_region(asset, region, table);
-    make_region_durable(region, table);
+}  // namespace
+
+void install_table(platform::file_system& files, std::string_view table, std::ostream& out) {
+    const text_region region = locate_asset_region(files, out);
+    const std::unique_ptr<platform::updatable_file> asset = open_asset_for_update(files);
+    write_text_region(*asset, region, table);
+    check_written(files, region, table);
 }
 
-void install_developer_table(const std::filesystem::path& csv_path, std::ostream& out) {
-    const text_region region = locate_asset_region(out);
-    std::fstream asset = open_asset_for_update();
+void install_developer_table(platform::file_system& files, const std::filesystem::path& csv_path, std::ostream& out) {
+    const text_region region = locate_asset_region(files, out);
+    const std::unique_ptr<platform::updatable_file> asset = open_asset_for_update(files);
 
-    // Binary: the converter takes a carriage return before a line feed as
-    // part of the line end itself, the same on every platform.
-    require_regular_file(csv_path);
-    std::ifstream csv(csv_path, std::ios::binary);
-    if (!csv.is_open()) fail(core::failure_code::game_file_unavailable);
+    const std::unique_ptr<platform::readable_file> csv_file = open_for_reading(files, csv_path);
+    platform::file_input csv(*csv_file);
     std::ostringstream converted;
     convert_developer_table(csv, converted);
-    // A read that failed part way (a folder of that name, a device error)
-    // would install a truncated table.
-    if (csv.bad()) fail(core::failure_code::game_file_unavailable);
+    // A read that failed part way (a device error) would install a
+    // truncated table.
+    if (csv.error()) fail(core::failure_code::game_file_unavailable, *csv.error());
 
     const std::string table = converted.str();
-    write_text_region(asset, region, table);
-    make_region_durable(region, table);
+    write_text_region(*asset, region, table);
+    check_written(files, region, table);
 }
 
 }  // namespace textpatch

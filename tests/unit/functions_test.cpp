@@ -1,6 +1,6 @@
 #include "app/functions.h"
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,9 @@ namespace {
 
 const std::string gate_progress = "正在校验游戏文件完整性，请稍候...\n";
 
+platform::file_system& files() { return platform::system_file_system(); }
+platform::process_runner& processes() { return platform::system_process_runner(); }
+
 }  // namespace
 
 // Developer mode trusts the translators' files: key 3 goes to the install at
@@ -19,7 +22,7 @@ TEST(run_function, developer_mode_skips_the_integrity_gate) {
     scoped_temp_folder folder;
     std::istringstream in("n\n");
     std::ostringstream out;
-    const app::function_context context{true, in, out};
+    const app::function_context context{files(), processes(), true, in, out};
     // No zelttest\book.zip: the install stops when it looks for the pages.
     EXPECT_EQ(core::failure_code::copy_failed,
               failure_of([&] { app::run_function(app::installer_function::install_manual, context); }));
@@ -35,7 +38,7 @@ TEST(run_function, gate_decides_for_the_manual_functions) {
     for (auto function : {app::installer_function::install_manual, app::installer_function::restore_manual}) {
         std::istringstream in("n\n");
         std::ostringstream out;
-        const app::function_context context{false, in, out};
+        const app::function_context context{files(), processes(), false, in, out};
         EXPECT_EQ(app::function_outcome::declined, app::run_function(function, context));
         EXPECT_EQ(0u, out.str().find(gate_progress));
     }
@@ -49,13 +52,13 @@ TEST(run_function, second_installer_in_the_same_folder_is_refused) {
     scoped_temp_folder folder;
     std::filesystem::create_directories("Data");
     write_file("Data/sharedassets0.assets", make_asset(100).bytes);
-    const std::unique_ptr<platform::folder_lock> first = platform::lock_current_folder();
+    const platform::io_result<std::unique_ptr<platform::folder_lock>> first = files().lock_folder(".");
     ASSERT_TRUE(first);
     for (auto function : {app::installer_function::install_text, app::installer_function::restore_text,
                           app::installer_function::install_manual, app::installer_function::restore_manual}) {
         std::istringstream in("y\n");
         std::ostringstream out;
-        const app::function_context context{false, in, out};
+        const app::function_context context{files(), processes(), false, in, out};
         EXPECT_EQ(core::failure_code::game_file_unavailable, failure_of([&] { app::run_function(function, context); }));
         EXPECT_EQ("", out.str());
     }
@@ -67,11 +70,11 @@ TEST(run_function, lock_is_let_go_after_each_function_and_leaves_no_file) {
     for (int run = 0; run < 2; ++run) {
         std::istringstream in;
         std::ostringstream out;
-        const app::function_context context{false, in, out};
+        const app::function_context context{files(), processes(), false, in, out};
         // No asset: the function fails after taking the lock.
         EXPECT_EQ(core::failure_code::game_file_unavailable,
                   failure_of([&] { app::run_function(app::installer_function::install_text, context); }));
-        EXPECT_TRUE(platform::lock_current_folder()) << "run " << run;
+        EXPECT_TRUE(files().lock_folder(".")) << "run " << run;
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }

@@ -1,4 +1,5 @@
 #include "integrity/gate.h"
+#include "platform/file_system.h"
 
 #include "test_support.h"
 
@@ -40,7 +41,8 @@ result run_gate(const std::string& expected, std::istream& in) {
     std::ostringstream out;
     result r{outcome::fails, "", "", std::nullopt};
     r.failure = failure_of([&] {
-        const integrity::decision decision = integrity::check_file(archive, expected, question, in, out);
+        const integrity::decision decision =
+            integrity::check_file(platform::system_file_system(), archive, expected, question, in, out);
         r.how = decision == integrity::decision::go_on ? outcome::goes_on : outcome::declines;
     });
     r.printed = out.str();

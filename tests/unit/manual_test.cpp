@@ -1,4 +1,5 @@
 #include "manual/manual.h"
+#include "platform/file_system.h"
 #include "test_support.h"
 
 #include <cstdio>
@@ -30,14 +31,17 @@ struct game_folder : scoped_temp_folder {
     std::string original;
 };
 
+platform::file_system& files() { return platform::system_file_system(); }
+platform::process_runner& processes() { return platform::system_process_runner(); }
+
 std::optional<failure_code> install(std::ostream& out, bool developer_mode = false) {
     manual::install_options options;
     options.developer_mode = developer_mode;
-    return failure_of([&] { manual::install(options, out); });
+    return failure_of([&] { manual::install(files(), processes(), options, out); });
 }
 
 std::optional<failure_code> restore() {
-    return failure_of([] { manual::restore(); });
+    return failure_of([] { manual::restore(files()); });
 }
 
 std::string run(const std::string& command) {
@@ -112,14 +116,15 @@ TEST(manual_install, leftovers_of_an_aborted_run_are_cleared_silently) {
     EXPECT_EQ(0u, zip_entries("TechnicalManual/package.nw").count("book/old.html"));
 }
 
-TEST(manual_install, empty_leftover_temp_fails_once_and_is_gone) {
+// An empty folder temp is removed like any other leftover (it was once
+// refused on the first run).
+TEST(manual_install, empty_leftover_temp_is_removed_silently) {
     game_folder game;
     fs::create_directory("temp");
     std::ostringstream out;
-    EXPECT_EQ(failure_code::delete_failed, install(out));
-    EXPECT_EQ("", out.str());
-    EXPECT_FALSE(fs::exists("temp"));
     EXPECT_EQ(std::nullopt, install(out));
+    EXPECT_EQ(messages, out.str());
+    EXPECT_FALSE(fs::exists("temp"));
 }
 
 TEST(manual_install, leftover_that_cannot_be_deleted_stops_before_any_message) {
@@ -255,15 +260,30 @@ TEST(manual_restore, clears_what_an_interrupted_install_left) {
 
 namespace {
 
-// An install whose archiver steps answer with the given exit statuses; a
-// step with status 0 runs the real archiver.
+// Answers the archiver's runs with given exit statuses; a run with status
+// 0 runs the real archiver.
+class scripted_archiver : public platform::process_runner {
+public:
+    scripted_archiver(int extract_status, int update_status)
+        : extract_status_(extract_status), update_status_(update_status) {}
+    platform::io_result<int> run(const platform::process_request& request) override {
+        const int status = request.arguments.at(0) == "x" ? extract_status_ : update_status_;
+        if (status == 0) return processes().run(request);
+        if (status < 0) {
+            return platform::io_error{platform::operation::run, request.program, platform::error_kind::not_found,
+                                      platform::system_code_for(platform::error_kind::not_found)};
+        }
+        return status;
+    }
+
+private:
+    int extract_status_;
+    int update_status_;
+};
+
 std::optional<failure_code> install_with_statuses(std::ostream& out, int extract_status, int update_status) {
-    manual::install_options options;
-    options.run_archiver = [=](platform::archiver_step step) {
-        const int status = step == platform::archiver_step::extract ? extract_status : update_status;
-        return status == 0 ? platform::run_archiver(step) : status;
-    };
-    return failure_of([&] { manual::install(options, out); });
+    scripted_archiver archiver(extract_status, update_status);
+    return failure_of([&] { manual::install(files(), archiver, {}, out); });
 }
 
 }  // namespace
@@ -278,7 +298,8 @@ TEST(manual_install, failed_archiver_run_is_a_failure_whatever_the_log_holds) {
         bool backup_made;
     } rows[] = {
         {"extraction fails", 2, 0, false},
-        {"the archiver cannot be started", 126, 0, false},
+        {"the archiver cannot be started", -1, 0, false},
+        {"the archiver's program is refused", 126, 0, false},
         {"update fails", 0, 2, true},
         {"update killed", 0, 137, true},
     };
@@ -299,7 +320,7 @@ namespace {
 std::optional<failure_code> install_judging_originals(std::ostream& out, const std::string& original) {
     manual::install_options options;
     options.is_english_original = [&](const fs::path& file) { return read_file(file) == original; };
-    return failure_of([&] { manual::install(options, out); });
+    return failure_of([&] { manual::install(files(), processes(), options, out); });
 }
 
 }  // namespace

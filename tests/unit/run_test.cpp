@@ -22,6 +22,8 @@ struct fake_console {
 
     app::run_hooks hooks() {
         return app::run_hooks{
+            platform::system_file_system(),
+            platform::system_process_runner(),
             in,
             out,
             [this](unsigned ms) {
@@ -40,15 +42,15 @@ struct fake_console {
 
 TEST(detect_developer_mode, any_entry_named_zelttest_counts) {
     scoped_temp_folder folder;
-    EXPECT_FALSE(app::detect_developer_mode());
+    EXPECT_FALSE(app::detect_developer_mode(platform::system_file_system()));
     std::filesystem::create_directory("zelttest");
-    EXPECT_TRUE(app::detect_developer_mode());
+    EXPECT_TRUE(app::detect_developer_mode(platform::system_file_system()));
     std::filesystem::remove("zelttest");
     write_file("zelttest", "");
-    EXPECT_TRUE(app::detect_developer_mode());
+    EXPECT_TRUE(app::detect_developer_mode(platform::system_file_system()));
     std::filesystem::remove("zelttest");
     std::filesystem::create_symlink("nowhere", "zelttest");
-    EXPECT_TRUE(app::detect_developer_mode());
+    EXPECT_TRUE(app::detect_developer_mode(platform::system_file_system()));
 }
 
 TEST(run_installer, dedication_stays_before_the_clear_and_end_of_input_changes_nothing) {

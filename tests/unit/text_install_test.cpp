@@ -1,4 +1,5 @@
 #include "textpatch/text_install.h"
+#include "platform/file_system.h"
 
 #include "payload/payload.h"
 #include "test_support.h"
@@ -34,7 +35,8 @@ void put_asset(const std::string& bytes) {
 // Installs table; the failure it ended with, if any, and what it printed.
 std::optional<failure_code> install(const std::string& table, std::string* printed = nullptr) {
     std::ostringstream out;
-    std::optional<failure_code> failure = failure_of([&] { textpatch::install_table(table, out); });
+    std::optional<failure_code> failure =
+        failure_of([&] { textpatch::install_table(platform::system_file_system(), table, out); });
     if (printed != nullptr) *printed = out.str();
     return failure;
 }
@@ -78,7 +80,7 @@ TEST(text_install, packaged_tables_install_and_restore) {
         put_asset(asset.bytes);
         for (const std::string* table : tables) {
             std::ostringstream out;
-            textpatch::install_table(*table, out);
+            textpatch::install_table(platform::system_file_system(), *table, out);
             EXPECT_EQ(out.str(), locator_lines(asset));
         }
         return read_file(asset_file);
@@ -173,26 +175,53 @@ TEST(text_install, read_only_asset) {
     EXPECT_TRUE(read_file(asset_file) == asset.bytes);
 }
 
+namespace {
+
+// A file on a full disk: it takes the seek and refuses every byte, or, with
+// late_failure, takes every byte and refuses the flush, as a disk that
+// fills only when the cache is written out.
+class full_disk_file : public platform::updatable_file {
+public:
+    explicit full_disk_file(bool late_failure = false) : late_failure_(late_failure) {}
+    platform::io_result<std::size_t> read(char*, std::size_t) override { return std::size_t(0); }
+    platform::io_status seek(std::uint64_t) override { return {}; }
+    platform::io_result<std::uint64_t> size() override { return std::uint64_t(0); }
+    platform::io_status write(const char*, std::size_t) override {
+        return late_failure_ ? platform::io_status() : full();
+    }
+    platform::io_status flush() override { return full(); }
+    platform::io_status close() override { return {}; }
+
+private:
+    static platform::io_error full() {
+        return {platform::operation::write, asset_file, platform::error_kind::no_space,
+                platform::system_code_for(platform::error_kind::no_space)};
+    }
+    bool late_failure_;
+};
+
+}  // namespace
+
 TEST(text_install, failed_writes_are_reported) {
-    // /dev/full takes the open and the seek and refuses every byte.
     struct row {
         const char* what;
         std::size_t table;
         std::uint64_t region;
     } rows[] = {
-        {"small table: the failure shows at the close", 10, 10},
+        {"small table: the failure shows at the flush", 10, 10},
         {"large table", 3000000, 3000000},
         {"small table, large fill", 10, 5000000},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
-        std::fstream full("/dev/full", std::ios::in | std::ios::out | std::ios::binary);
-        if (!full.is_open()) GTEST_SKIP() << "no /dev/full";
         const std::string table(r.table, 'T');
-        EXPECT_EQ(failure_of([&] {
-                      textpatch::write_text_region(full, {0, r.region}, table);
-                  }),
-                  failure_code::game_file_unavailable);
+        for (bool late : {false, true}) {
+            full_disk_file full(late);
+            EXPECT_EQ(failure_of([&] {
+                          textpatch::write_text_region(full, {0, r.region}, table);
+                      }),
+                      failure_code::game_file_unavailable);
+        }
     }
 }
 
@@ -201,8 +230,9 @@ TEST(text_install, writes_beyond_4_gib) {
     scoped_temp_folder folder;
     put_asset("head");
     const std::uint64_t at = (std::uint64_t(5) << 30) + 3;
-    std::fstream asset = textpatch::open_asset_for_update();
-    textpatch::write_text_region(asset, {at, 8}, "abc");
+    const std::unique_ptr<platform::updatable_file> asset =
+        textpatch::open_asset_for_update(platform::system_file_system());
+    textpatch::write_text_region(*asset, {at, 8}, "abc");
 
     EXPECT_EQ(std::filesystem::file_size(asset_file), at + 8);
     std::ifstream in(asset_file, std::ios::binary);
@@ -232,7 +262,8 @@ const std::string converted =
 
 std::optional<failure_code> install_developer_table(std::string* printed = nullptr) {
     std::ostringstream out;
-    std::optional<failure_code> failure = failure_of([&] { textpatch::install_developer_table(csv_file, out); });
+    std::optional<failure_code> failure =
+        failure_of([&] { textpatch::install_developer_table(platform::system_file_system(), csv_file, out); });
     if (printed != nullptr) *printed = out.str();
     return failure;
 }
